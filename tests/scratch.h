@@ -1,0 +1,66 @@
+#ifndef TESTS_SCRATCH_H_
+#define TESTS_SCRATCH_H_
+
+// Helpers for tests that touch the file system: a scratch folder that removes
+// itself, whole-file reads and writes, and running a tool inside a folder.
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using bytes = std::vector<unsigned char>;
+
+class scratchdir {
+ public:
+  scratchdir() {
+    std::string name =
+        (std::filesystem::temp_directory_path() / "boards.XXXXXX").string();
+    path_ = ::mkdtemp(name.data());
+  }
+  ~scratchdir() { std::filesystem::remove_all(path_); }
+  scratchdir(const scratchdir&) = delete;
+  scratchdir& operator=(const scratchdir&) = delete;
+
+  std::string operator/(const std::string& name) const {
+    return (path_ / name).string();
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline bytes readbytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writebytes(const std::string& path, const bytes& content) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(content.data()),
+            static_cast<std::streamsize>(content.size()));
+}
+
+struct runresult {
+  int status;
+  std::string output;  // what the tool printed on standard output
+};
+
+// Runs a tool with the folder as its working directory.
+inline runresult runin(const std::string& tool, const scratchdir& dir) {
+  const std::string out = dir / "stdout.txt";
+  const std::string command =
+      "cd '" + dir.path().string() + "' && '" + tool + "' > '" + out + "'";
+  const int raw = std::system(command.c_str());
+  const bytes printed = readbytes(out);
+  std::filesystem::remove(out);
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
+          std::string(printed.begin(), printed.end())};
+}
+
+#endif  // TESTS_SCRATCH_H_
