@@ -164,26 +164,25 @@ loadresulttype decodeboard(std::span<const unsigned char> input,
 
 namespace {
 
-// Appends to a buffer that was reserved for the whole file.
+// Fills a buffer that was sized for the whole file, front to back.
 class bytewriter {
  public:
-  explicit bytewriter(std::vector<unsigned char>& out) : out_(out) {}
+  explicit bytewriter(unsigned char* start) : next_(start) {}
   void int32(std::int32_t value) {
-    unsigned char bytes[4];
-    putint32(bytes, value);
-    copy(bytes, 4);
+    putint32(next_, value);
+    next_ += 4;
   }
   // Files keep the low 8 bits of hole coordinates and track colors.
   void byte(std::int32_t value) {
-    out_.push_back(static_cast<unsigned char>(value));
+    *next_++ = static_cast<unsigned char>(value);
   }
   void copy(const void* in, std::size_t count) {
-    const auto* start = static_cast<const unsigned char*>(in);
-    out_.insert(out_.end(), start, start + count);
+    std::memcpy(next_, in, count);
+    next_ += count;
   }
 
  private:
-  std::vector<unsigned char>& out_;
+  unsigned char* next_;
 };
 
 }  // namespace
@@ -194,9 +193,8 @@ std::vector<unsigned char> encodeboard(const boardtype& board) {
   const std::int32_t n = board.holecount;
   const std::int32_t t = board.trackcount;
   const std::int32_t p = board.paircount;
-  std::vector<unsigned char> bytes;
-  bytes.reserve(boardfilelength(w, h, n, t, p));
-  bytewriter out(bytes);
+  std::vector<unsigned char> bytes(boardfilelength(w, h, n, t, p));
+  bytewriter out(bytes.data());
   for (const std::int32_t value : board.header) out.int32(value);
   for (const std::int32_t size : {w, h, n, t, p}) out.int32(size);
   const std::size_t rowlength = static_cast<std::size_t>(w) + 1;
