@@ -49,18 +49,25 @@ inline void writebytes(const std::string& path, const bytes& content) {
 struct runresult {
   int status;
   std::string output;  // what the tool printed on standard output
+  std::string errors;  // and on standard error
 };
 
-// Runs a tool with the folder as its working directory.
-inline runresult runin(const std::string& tool, const scratchdir& dir) {
+// Runs a tool with the folder as its working directory; args are passed to
+// the shell as they stand.
+inline runresult runin(const std::string& tool, const scratchdir& dir,
+                       const std::string& args = "") {
   const std::string out = dir / "stdout.txt";
-  const std::string command =
-      "cd '" + dir.path().string() + "' && '" + tool + "' > '" + out + "'";
+  const std::string err = dir / "stderr.txt";
+  const std::string command = "cd '" + dir.path().string() + "' && '" + tool +
+                              "' " + args + " > '" + out + "' 2> '" + err + "'";
   const int raw = std::system(command.c_str());
   const bytes printed = readbytes(out);
+  const bytes complained = readbytes(err);
   std::filesystem::remove(out);
+  std::filesystem::remove(err);
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
-          std::string(printed.begin(), printed.end())};
+          std::string(printed.begin(), printed.end()),
+          std::string(complained.begin(), complained.end())};
 }
 
 #endif  // TESTS_SCRATCH_H_

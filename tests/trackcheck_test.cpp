@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "board/boardfile.h"
+#include "tests/scratch.h"
+#include "trackcheck/checks.h"
+
+namespace {
+
+// A sound 4x3 board: two tracks of two holes and the finish, each on its own
+// "." of the picture, with colors below the pair count of 3.
+std::unique_ptr<boardtype> soundboard() {
+  auto board = std::make_unique<boardtype>(3, 4, 2, 2, 3);
+  const char* rows[] = {"..  ", " .. ", "  . "};
+  for (int r = 0; r < 3; ++r) std::copy_n(rows[r], 5, board->picture[r].get());
+  board->colormap[1][3] = 2;
+  board->tracks[0][0].set(0, 0);
+  board->tracks[0][1].set(0, 1);
+  board->tracks[1][0].set(1, 1);
+  board->tracks[1][1].set(1, 2);
+  board->trackcolor[0] = 1;
+  board->trackcolor[1] = 2;
+  board->finish.set(2, 2);
+  return board;
+}
+
+std::vector<std::string> problemsof(const boardtype& board) {
+  const problemlisttype problems = findproblems(board, 100);
+  EXPECT_EQ(problems.count, static_cast<std::int64_t>(problems.lines.size()));
+  return problems.lines;
+}
+
+using lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Findproblems, SoundBoardHasNone) {
+  EXPECT_EQ(problemsof(*soundboard()), lines());
+  // An empty board has no picture to hold its finish.
+  EXPECT_EQ(problemsof(boardtype()),
+            lines{"finish at (0, 0): outside the 0x0 picture"});
+}
+
+TEST(Findproblems, HolesOffThePictureOrOnBlanks) {
+  auto board = soundboard();
+  board->tracks[1][0].set(3, 1);
+  board->tracks[0][1].set(0, 4);
+  board->finish.set(2, 3);
+  EXPECT_EQ(problemsof(*board),
+            (lines{"track 0 hole 1 at (0, 4): outside the 4x3 picture",
+                   "track 1 hole 0 at (3, 1): outside the 4x3 picture",
+                   "finish at (2, 3): on a blank cell"}));
+}
+
+TEST(Findproblems, HolesSharingACell) {
+  auto board = soundboard();
+  board->tracks[1][1].set(0, 1);
+  board->finish.set(0, 0);
+  EXPECT_EQ(problemsof(*board),
+            (lines{"track 1 hole 1 at (0, 1): on the same cell as track 0 "
+                   "hole 1",
+                   "finish at (0, 0): on the same cell as track 0 hole 0"}));
+}
+
+TEST(Findproblems, ColorsMustBeBelowThePairCount) {
+  auto board = soundboard();
+  board->colormap[2][1] = 3;
+  board->trackcolor[1] = 3;
+  board->colormap[0][4] = 9;  // a row's last byte is no cell
+  EXPECT_EQ(
+      problemsof(*board),
+      (lines{"colormap at (2, 1): color index 3 is not below the pair count 3",
+             "track 1 color: color index 3 is not below the pair count 3"}));
+}
+
+TEST(Findproblems, CountsBeyondWhatItLists) {
+  auto board = soundboard();
+  for (int r = 0; r < 3; ++r) board->colormap[r][0] = 7;
+  const problemlisttype problems = findproblems(*board, 2);
+  EXPECT_EQ(problems.count, 3);
+  EXPECT_EQ(problems.lines.size(), 2u);
+}
+
+class Trackcheck : public testing::Test {
+ protected:
+  void write(const std::string& name, const boardtype& board,
+             std::size_t extra = 0) {
+    bytes file = encodeboard(board);
+    file.resize(file.size() + extra, 'x');
+    writebytes(dir_ / name, file);
+  }
+  runresult run(const std::string& args) {
+    return runin(TRACKCHECK, dir_, args);
+  }
+  scratchdir dir_;
+};
+
+TEST_F(Trackcheck, TheGeneratedBoardIsSound) {
+  ASSERT_EQ(runin(TRACKGEN, dir_).status, 0);
+  const runresult result = run("3player.board");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output,
+            "3player.board: ok, 3 tracks of 120 holes, 55x12 picture, 7 "
+            "pairs\n");
+}
+
+TEST_F(Trackcheck, ReportsEachFileAndFailsOnAnyProblem) {
+  write("sound.board", *soundboard());
+  write("long.board", *soundboard(), 3);
+  const bytes whole = encodeboard(*soundboard());
+  writebytes(dir_ / "cut.board", bytes(whole.begin(), whole.end() - 1));
+  const runresult result =
+      run("sound.board long.board cut.board missing.board");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.output,
+            "sound.board: ok, 2 tracks of 2 holes, 4x3 picture, 3 pairs\n"
+            "long.board: 3 bytes beyond the layout, lost on a copy\n"
+            "long.board: 1 problem\n"
+            "cut.board: shorter than its layout: needs 84 bytes, has 83\n"
+            "cut.board: 1 problem\n"
+            "missing.board: cannot open: No such file or directory\n"
+            "missing.board: 1 problem\n");
+}
+
+TEST_F(Trackcheck, ShowDrawsThePicture) {
+  write("sound.board", *soundboard());
+  const runresult result = run("--show sound.board");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output,
+            "+----+\n|..  |\n| .. |\n|  . |\n+----+\n"
+            "sound.board: ok, 2 tracks of 2 holes, 4x3 picture, 3 pairs\n");
+}
+
+TEST_F(Trackcheck, UsageErrorsAndHelp) {
+  const std::string usage = "usage: trackcheck [--show] FILE...\n";
+  runresult result = run("");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.errors, usage);
+  result = run("--shwo sound.board");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.errors, "trackcheck: unknown option --shwo\n" + usage);
+  EXPECT_EQ(result.output, "");
+  result = run("--help");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, usage);
+}
