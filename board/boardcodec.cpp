@@ -105,101 +105,182 @@ loadresulttype checkhead(std::span<const unsigned char> head,
 
 namespace {
 
-// Walks a checked input front to back; the head check has already shown
-// that every section is there.
+// Serves length bytes of the input front to back from the views the source
+// hands out, never asking for a byte beyond them. Once the source fails, it
+// serves nothing more and remembers the failure.
 class bytereader {
  public:
-  explicit bytereader(const unsigned char* start) : next_(start) {}
-  std::int32_t int32() {
-    next_ += 4;
-    return getint32(next_ - 4);
+  bytereader(const bytesource& source, std::uint64_t length)
+      : source_(source), left_(length) {}
+  unsigned char byte() {
+    if (view_.empty()) next();
+    if (view_.empty()) return 0;
+    const unsigned char value = view_.front();
+    view_ = view_.subspan(1);
+    return value;
   }
-  unsigned char byte() { return *next_++; }
   void copy(void* out, std::size_t count) {
-    std::memcpy(out, next_, count);
-    next_ += count;
+    auto* to = static_cast<unsigned char*>(out);
+    while (count > 0) {
+      if (view_.empty()) next();
+      if (view_.empty()) return;
+      const std::size_t piece = std::min(count, view_.size());
+      std::copy_n(view_.data(), piece, to);
+      view_ = view_.subspan(piece);
+      to += piece;
+      count -= piece;
+    }
   }
+  bool ok() const { return ok_; }
 
  private:
-  const unsigned char* next_;
+  void next() {
+    if (!ok_) return;
+    view_ = left_ > 0 ? source_(static_cast<std::size_t>(
+                            std::min<std::uint64_t>(left_, SIZE_MAX)))
+                      : std::span<const unsigned char>();
+    left_ -= view_.size();
+    ok_ = !view_.empty();
+  }
+
+  const bytesource& source_;
+  std::uint64_t left_;  // bytes not yet taken from the source
+  std::span<const unsigned char> view_;
+  bool ok_ = true;
 };
+
+loadresulttype readfailure() {
+  loadresulttype result;
+  result.what = loadresulttype::fault::readfailed;
+  return result;
+}
 
 }  // namespace
 
-loadresulttype decodeboard(std::span<const unsigned char> input,
+loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
                            boardtype& board) {
-  const loadresulttype result = checkhead(input, input.size());
+  unsigned char head[boardheadlength];
+  const auto headlength =
+      static_cast<std::size_t>(std::min(inputlength, boardheadlength));
+  bytereader headreader(source, headlength);
+  headreader.copy(head, headlength);
+  if (!headreader.ok()) return readfailure();
+  const loadresulttype result =
+      checkhead(std::span(head, headlength), inputlength);
   if (!result.ok()) return result;
 
-  bytereader in(input.data());
-  std::int32_t header[4];
-  for (std::int32_t& value : header) value = in.int32();
-  const std::int32_t w = in.int32();
-  const std::int32_t h = in.int32();
-  const std::int32_t n = in.int32();
-  const std::int32_t t = in.int32();
-  const std::int32_t p = in.int32();
-  board.initialize(h, w, n, t, p);
-  std::copy(std::begin(header), std::end(header), board.header);
+  // Sized only now that the head is known to describe bytes that are there,
+  // and filled apart from the board, which changes only when all went well.
+  const headsizes s = readsizes(head);
+  const std::int32_t w = s.width;
+  const std::int32_t h = s.height;
+  const std::int32_t n = s.holecount;
+  const std::int32_t t = s.trackcount;
+  const std::int32_t p = s.paircount;
+  boardtype decoded(h, w, n, t, p);
+  for (int i = 0; i < 4; ++i) decoded.header[i] = getint32(head + 4 * i);
 
+  bytereader in(source, result.needed - boardheadlength);
   const std::size_t rowlength = static_cast<std::size_t>(w) + 1;
-  for (std::int32_t r = 0; r < h; ++r)
-    in.copy(board.picture[r].get(), rowlength);
   for (std::int32_t r = 0; r < h; ++r) {
-    in.copy(board.colormap[r].get(), rowlength);
+    in.copy(decoded.picture[r].get(), rowlength);
   }
-  for (std::int32_t i = 0; i < p; ++i) in.copy(board.pairs[i].get(), 2);
+  for (std::int32_t r = 0; r < h; ++r) {
+    in.copy(decoded.colormap[r].get(), rowlength);
+  }
+  for (std::int32_t i = 0; i < p; ++i) in.copy(decoded.pairs[i].get(), 2);
   for (std::int32_t track = 0; track < t; ++track) {
     for (std::int32_t i = 0; i < n; ++i) {
-      holetype& hole = board.tracks[track][i];
+      holetype& hole = decoded.tracks[track][i];
       hole.x = in.byte();
       hole.y = in.byte();
     }
-    board.trackcolor[track] = in.byte();
+    decoded.trackcolor[track] = in.byte();
   }
-  board.finish.x = in.byte();
-  board.finish.y = in.byte();
+  decoded.finish.x = in.byte();
+  decoded.finish.y = in.byte();
+  if (!in.ok()) return readfailure();
+  board = std::move(decoded);
   return result;
+}
+
+loadresulttype decodeboard(std::span<const unsigned char> input,
+                           boardtype& board) {
+  std::span<const unsigned char> rest = input;
+  const bytesource frommemory = [&rest](std::size_t most) {
+    const std::span<const unsigned char> view =
+        rest.first(std::min(most, rest.size()));
+    rest = rest.subspan(view.size());
+    return view;
+  };
+  return decodeboard(frommemory, input.size(), board);
 }
 
 namespace {
 
-// Fills a buffer that was sized for the whole file, front to back.
+// Gathers the file's bytes in a buffer of at most 64 KiB and hands each full
+// buffer to the sink, so that a board of any size is written in pieces.
+// After the sink refuses a piece, nothing more is handed to it.
 class bytewriter {
  public:
-  explicit bytewriter(unsigned char* start) : next_(start) {}
+  bytewriter(const bytesink& sink, std::uint64_t length)
+      : sink_(sink),
+        buffer_(static_cast<std::size_t>(
+            std::min<std::uint64_t>(length, 64 * 1024))) {}
   void int32(std::int32_t value) {
-    putint32(next_, value);
-    next_ += 4;
+    unsigned char bytes[4];
+    putint32(bytes, value);
+    copy(bytes, 4);
   }
   // Files keep the low 8 bits of hole coordinates and track colors.
   void byte(std::int32_t value) {
-    *next_++ = static_cast<unsigned char>(value);
+    if (used_ == buffer_.size()) flush();
+    buffer_[used_++] = static_cast<unsigned char>(value);
   }
   void copy(const void* in, std::size_t count) {
-    std::memcpy(next_, in, count);
-    next_ += count;
+    const auto* next = static_cast<const unsigned char*>(in);
+    while (count > 0) {
+      if (used_ == buffer_.size()) flush();
+      const std::size_t piece = std::min(count, buffer_.size() - used_);
+      std::memcpy(buffer_.data() + used_, next, piece);
+      used_ += piece;
+      next += piece;
+      count -= piece;
+    }
+  }
+  // Hands over what is left; whether the sink took every piece.
+  bool finish() {
+    flush();
+    return ok_;
   }
 
  private:
-  unsigned char* next_;
+  void flush() {
+    if (ok_ && used_ > 0) ok_ = sink_(std::span(buffer_.data(), used_));
+    used_ = 0;
+  }
+
+  const bytesink& sink_;
+  std::vector<unsigned char> buffer_;
+  std::size_t used_ = 0;
+  bool ok_ = true;
 };
 
 }  // namespace
 
-std::vector<unsigned char> encodeboard(const boardtype& board) {
+bool encodeboard(const boardtype& board, const bytesink& sink) {
   const std::int32_t w = board.width;
   const std::int32_t h = board.height;
   const std::int32_t n = board.holecount;
   const std::int32_t t = board.trackcount;
   const std::int32_t p = board.paircount;
-  std::vector<unsigned char> bytes(boardfilelength(w, h, n, t, p));
-  bytewriter out(bytes.data());
+  bytewriter out(sink, boardfilelength(w, h, n, t, p));
   for (const std::int32_t value : board.header) out.int32(value);
   for (const std::int32_t size : {w, h, n, t, p}) out.int32(size);
   const std::size_t rowlength = static_cast<std::size_t>(w) + 1;
-  for (std::int32_t r = 0; r < h; ++r)
+  for (std::int32_t r = 0; r < h; ++r) {
     out.copy(board.picture[r].get(), rowlength);
+  }
   for (std::int32_t r = 0; r < h; ++r) {
     out.copy(board.colormap[r].get(), rowlength);
   }
@@ -213,5 +294,16 @@ std::vector<unsigned char> encodeboard(const boardtype& board) {
   }
   out.byte(board.finish.x);
   out.byte(board.finish.y);
+  return out.finish();
+}
+
+std::vector<unsigned char> encodeboard(const boardtype& board) {
+  std::vector<unsigned char> bytes;
+  bytes.reserve(boardfilelength(board.width, board.height, board.holecount,
+                                board.trackcount, board.paircount));
+  encodeboard(board, [&bytes](std::span<const unsigned char> piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+    return true;
+  });
   return bytes;
 }

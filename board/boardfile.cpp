@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -28,20 +29,6 @@ class openfile {
  private:
   int fd_;
 };
-
-// Reads until count bytes are in or the file ends; the bytes read, or -1
-// when a read fails.
-ssize_t readfully(int fd, unsigned char* out, std::size_t count) {
-  std::size_t done = 0;
-  while (done < count) {
-    const ssize_t got = ::read(fd, out + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return static_cast<ssize_t>(done);
-}
 
 bool writefully(int fd, std::span<const unsigned char> bytes) {
   std::size_t done = 0;
@@ -75,30 +62,24 @@ loadresulttype readboardfile(const char* path, boardtype& board) {
   if (!S_ISREG(status.st_mode)) {
     return failure(loadresulttype::fault::notregular, 0);
   }
-  const auto filelength = static_cast<std::uint64_t>(status.st_size);
-
-  unsigned char head[boardheadlength];
-  const ssize_t headread = readfully(file.fd(), head, boardheadlength);
-  if (headread < 0) return failure(loadresulttype::fault::readfailed, errno);
-  loadresulttype result = checkhead(
-      std::span(head, static_cast<std::size_t>(headread)), filelength);
-  if (!result.ok()) return result;
-
-  // The head check bounds the layout by the file's length, so this buffer is
-  // no larger than the file.
-  const std::size_t layoutlength = result.needed;
-  auto bytes = std::make_unique_for_overwrite<unsigned char[]>(layoutlength);
-  std::copy_n(head, boardheadlength, bytes.get());
-  const std::size_t restlength = layoutlength - boardheadlength;
-  const ssize_t restread =
-      readfully(file.fd(), bytes.get() + boardheadlength, restlength);
-  if (restread < 0) return failure(loadresulttype::fault::readfailed, errno);
-  if (static_cast<std::size_t>(restread) < restlength) {
-    return failure(loadresulttype::fault::readfailed, 0);
+  // The layout is read in pieces through one buffer, never held whole.
+  std::vector<unsigned char> buffer(64 * 1024);
+  int readerror = 0;
+  const bytesource fromfile = [&](std::size_t most) {
+    ssize_t got;
+    do {
+      got = ::read(file.fd(), buffer.data(), std::min(most, buffer.size()));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) readerror = errno;
+    return std::span<const unsigned char>(buffer.data(),
+                                          got > 0 ? std::size_t(got) : 0);
+  };
+  loadresulttype result =
+      decodeboard(fromfile, static_cast<std::uint64_t>(status.st_size), board);
+  if (result.what == loadresulttype::fault::readfailed) {
+    result.error = readerror;
   }
-  const loadresulttype decoded =
-      decodeboard(std::span(bytes.get(), layoutlength), board);
-  return decoded.ok() ? result : decoded;
+  return result;
 }
 
 std::int32_t boardtype::load(const char* path) {
@@ -116,15 +97,18 @@ namespace {
 
 enum class savestatus { written, notopened, notwritten };
 
-// Writes the bytes as the whole file at path. A regular file that could not
-// be written whole is removed, so no partial board is left behind.
-savestatus writefile(const char* path, std::span<const unsigned char> bytes) {
+// Writes the board's file at path. A regular file that could not be written
+// whole is removed, so no partial board is left behind.
+savestatus writeboardfile(const char* path, const boardtype& board) {
   openfile file(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.fd() < 0) return savestatus::notopened;
   struct stat status;
   const bool regular =
       ::fstat(file.fd(), &status) == 0 && S_ISREG(status.st_mode);
-  const bool written = writefully(file.fd(), bytes);
+  const bool written =
+      encodeboard(board, [&file](std::span<const unsigned char> piece) {
+        return writefully(file.fd(), piece);
+      });
   if (file.close() && written) return savestatus::written;
   if (regular) ::unlink(path);
   return savestatus::notwritten;
@@ -133,7 +117,7 @@ savestatus writefile(const char* path, std::span<const unsigned char> bytes) {
 }  // namespace
 
 std::int32_t boardtype::save(const char* path) const {
-  switch (writefile(path, encodeboard(*this))) {
+  switch (writeboardfile(path, *this)) {
     case savestatus::written:
       return 0;
     case savestatus::notopened:

@@ -3,11 +3,14 @@
 
 // The board file: a head of nine little-endian int32 (four header values,
 // then width, height, holecount, trackcount and paircount) followed by byte
-// sections whose lengths follow from the five sizes. Reading is a decoder over
-// bytes in memory with a thin file layer over it; nothing is sized before the
-// head has been checked against the bytes that are really there.
+// sections whose lengths follow from the five sizes. One decoder reads boards
+// from memory and from files alike; nothing is sized before the head has been
+// checked against the bytes that are really there. The encoder and the
+// decoder both move the bytes in pieces, so save and load never hold a whole
+// file in memory.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -53,16 +56,37 @@ struct loadresulttype {
 loadresulttype checkhead(std::span<const unsigned char> head,
                          std::uint64_t inputlength);
 
-// Reads a board from the bytes of a board file. Bytes beyond the layout are
-// ignored. On failure the board is left as it was.
+// Hands out the input's next bytes: a view of at least one and at most
+// `most` of them, good until the next call, or an empty view when it cannot.
+using bytesource =
+    std::function<std::span<const unsigned char>(std::size_t most)>;
+
+// Reads a board from a source whose input is inputlength bytes long. The
+// head is checked against that length before anything is sized, and bytes
+// beyond the layout are never asked for. The board changes only when
+// the whole board was read.
+loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
+                           boardtype& board);
+
+// Reads a board from the bytes of a board file in memory.
 loadresulttype decodeboard(std::span<const unsigned char> input,
                            boardtype& board);
 
-// The bytes of the board's file. The board's sizes must not be negative.
+// Takes the board file's bytes in order, a piece at a time; false refuses
+// the piece and stops the encoding.
+using bytesink = std::function<bool(std::span<const unsigned char>)>;
+
+// Hands the bytes of the board's file to the sink in pieces of at most
+// 64 KiB; whether the sink took them all. The board's sizes must not be
+// negative.
+bool encodeboard(const boardtype& board, const bytesink& sink);
+
+// The bytes of the board's file, all at once.
 std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
+// A file that shrinks while it is read fails with readfailed.
 loadresulttype readboardfile(const char* path, boardtype& board);
 
 #endif  // BOARD_BOARDFILE_H_

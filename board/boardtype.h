@@ -25,6 +25,9 @@ class boardtype {
             std::int32_t trackcount, std::int32_t paircount);
   boardtype(const boardtype&) = delete;
   boardtype& operator=(const boardtype&) = delete;
+  // A board read in whole takes the place of the one being loaded.
+  boardtype(boardtype&&) = default;
+  boardtype& operator=(boardtype&&) = default;
 
   // Sizes the board and allocates every array, releasing any it held: picture
   // rows of spaces, colormap rows and pair entries of 0, track colors 0 and

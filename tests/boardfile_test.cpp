@@ -259,3 +259,38 @@ TEST(Boardfile, SaveStoppedByAFileSizeLimitLeavesNoPartialFile) {
             "Error writing save file.\n");
   EXPECT_FALSE(std::filesystem::exists(path));
 }
+
+TEST(Boardfile, SourcesMayHandOutFewerBytesThanAskedFor) {
+  const bytes whole = encoded(*sampleboard(30, 40, 5, 2, 3));
+  std::span<const unsigned char> rest(whole);
+  const bytesource trickle = [&rest](std::size_t most) {
+    const auto view = rest.first(std::min({most, rest.size(), std::size_t{7}}));
+    rest = rest.subspan(view.size());
+    return view;
+  };
+  boardtype board;
+  ASSERT_TRUE(decodeboard(trickle, whole.size(), board).ok());
+  EXPECT_EQ(encoded(board), whole);
+}
+
+TEST(Boardfile, ASourceThatFailsPartWayLeavesTheBoardAsItWas) {
+  // Like a file that shrinks while it is read: the head promised the bytes.
+  const bytes whole = encoded(*sampleboard(30, 40, 5, 2, 3));
+  for (const std::size_t failat :
+       {std::size_t{0}, std::size_t{20}, std::size_t{36}, std::size_t{1000},
+        whole.size() - 1}) {
+    SCOPED_TRACE(failat);
+    const std::span<const unsigned char> cut(whole.data(), failat);
+    std::span<const unsigned char> rest = cut;
+    const bytesource failing = [&rest](std::size_t most) {
+      const auto view = rest.first(std::min(most, rest.size()));
+      rest = rest.subspan(view.size());
+      return view;
+    };
+    const auto board = sampleboard(1, 2, 1, 1, 1);
+    const bytes before = encoded(*board);
+    EXPECT_EQ(decodeboard(failing, whole.size(), *board).what,
+              fault::readfailed);
+    EXPECT_EQ(encoded(*board), before);
+  }
+}

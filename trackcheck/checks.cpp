@@ -8,7 +8,9 @@
 namespace {
 
 std::string cellname(std::int32_t row, std::int32_t column) {
-  return "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+  std::string name = "(";
+  name += std::to_string(row) + ", " + std::to_string(column) + ")";
+  return name;
 }
 
 std::string holename(const boardtype& board, std::int64_t index) {

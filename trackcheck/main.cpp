@@ -23,7 +23,8 @@ void say(const char* file, const std::string& text) {
 
 // The picture as text between two rules; unprintable bytes show as "?".
 void show(const boardtype& board) {
-  const std::string rule = "+" + std::string(board.width, '-') + "+\n";
+  std::string rule = "+";
+  rule.append(board.width, '-').append("+\n");
   std::fputs(rule.c_str(), stdout);
   for (std::int32_t r = 0; r < board.height; ++r) {
     std::string row(board.picture[r].get(), board.width);
