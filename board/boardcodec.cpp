@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "board/boardfile.h"
@@ -23,8 +22,8 @@ std::int32_t getint32(const unsigned char* in) {
 std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
                               std::int32_t holecount, std::int32_t trackcount,
                               std::int32_t paircount) {
-  // With every size below 2^31, each grid and the tracks take less than 2^62
-  // bytes, so the sum stays far below 2^64.
+  // With every size below 2^31, each grid takes less than 2^62 bytes and the
+  // tracks less than 2^63, so the sum stays below 2^64.
   const std::uint64_t w = static_cast<std::uint64_t>(width);
   const std::uint64_t h = static_cast<std::uint64_t>(height);
   const std::uint64_t n = static_cast<std::uint64_t>(holecount);
@@ -218,15 +217,15 @@ loadresulttype decodeboard(std::span<const unsigned char> input,
 
 namespace {
 
-// Gathers the file's bytes in a buffer of at most 64 KiB and hands each full
-// buffer to the sink, so that a board of any size is written in pieces.
-// After the sink refuses a piece, nothing more is handed to it.
+// Gathers the file's bytes in a buffer of at most boardpiecelength and hands
+// each full buffer to the sink, so that a board of any size is written in
+// pieces. After the sink refuses a piece, nothing more is handed to it.
 class bytewriter {
  public:
   bytewriter(const bytesink& sink, std::uint64_t length)
       : sink_(sink),
         buffer_(static_cast<std::size_t>(
-            std::min<std::uint64_t>(length, 64 * 1024))) {}
+            std::min<std::uint64_t>(length, boardpiecelength))) {}
   void int32(std::int32_t value) {
     unsigned char bytes[4];
     putint32(bytes, value);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -63,7 +62,7 @@ loadresulttype readboardfile(const char* path, boardtype& board) {
     return failure(loadresulttype::fault::notregular, 0);
   }
   // The layout is read in pieces through one buffer, never held whole.
-  std::vector<unsigned char> buffer(64 * 1024);
+  std::vector<unsigned char> buffer(boardpiecelength);
   int readerror = 0;
   const bytesource fromfile = [&](std::size_t most) {
     ssize_t got;

@@ -9,6 +9,7 @@
 // decoder both move the bytes in pieces, so save and load never hold a whole
 // file in memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -18,6 +19,9 @@
 #include "board/boardtype.h"
 
 inline constexpr std::uint64_t boardheadlength = 36;
+
+// Files are read and written through buffers of this many bytes.
+inline constexpr std::size_t boardpiecelength = 64 * 1024;
 
 void putint32(unsigned char* out, std::int32_t value);
 std::int32_t getint32(const unsigned char* in);
@@ -77,8 +81,8 @@ loadresulttype decodeboard(std::span<const unsigned char> input,
 using bytesink = std::function<bool(std::span<const unsigned char>)>;
 
 // Hands the bytes of the board's file to the sink in pieces of at most
-// 64 KiB; whether the sink took them all. The board's sizes must not be
-// negative.
+// boardpiecelength bytes; whether the sink took them all. The board's sizes
+// must not be negative.
 bool encodeboard(const boardtype& board, const bytesink& sink);
 
 // The bytes of the board's file, all at once.

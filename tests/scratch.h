@@ -4,6 +4,7 @@
 // Helpers for tests that touch the file system: a scratch folder that removes
 // itself, whole-file reads and writes, and running a tool inside a folder.
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -68,6 +69,25 @@ inline runresult runin(const std::string& tool, const scratchdir& dir,
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
           std::string(printed.begin(), printed.end()),
           std::string(complained.begin(), complained.end())};
+}
+
+// Runs a tool whose output file cannot be written: first a directory stands
+// in its place, then a link to a full disk. Each time the tool must say so
+// and end with 1, and the link must still be there.
+inline void expectunwritable(const std::string& tool, const scratchdir& dir,
+                             const std::string& output) {
+  std::filesystem::remove(dir / output);
+  std::filesystem::create_directory(dir / output);
+  runresult run = runin(tool, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "Error opening save file.\n");
+
+  std::filesystem::remove(dir / output);
+  std::filesystem::create_symlink("/dev/full", dir / output);
+  run = runin(tool, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "Error writing save file.\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / output));
 }
 
 #endif  // TESTS_SCRATCH_H_

@@ -42,15 +42,5 @@ TEST(Trackcopy, WritesNothingWhenTheInputCannotBeRead) {
 TEST(Trackcopy, ReportsAnOutputThatCannotBeWritten) {
   const scratchdir dir;
   writebytes(dir / "default.board", sample);
-  std::filesystem::create_directory(dir / "test.board");
-  runresult run = runin(TRACKCOPY, dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, "Error opening save file.\n");
-
-  std::filesystem::remove(dir / "test.board");
-  std::filesystem::create_symlink("/dev/full", dir / "test.board");
-  run = runin(TRACKCOPY, dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, "Error writing save file.\n");
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "test.board"));
+  expectunwritable(TRACKCOPY, dir, "test.board");
 }

@@ -130,15 +130,5 @@ TEST_F(Trackgen, OutputIsStableAndPassesThroughTrackcopy) {
 }
 
 TEST_F(Trackgen, ReportsAnOutputThatCannotBeWritten) {
-  std::filesystem::remove(dir_ / "3player.board");
-  std::filesystem::create_directory(dir_ / "3player.board");
-  runresult run = runin(TRACKGEN, dir_);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, "Error opening save file.\n");
-
-  std::filesystem::remove(dir_ / "3player.board");
-  std::filesystem::create_symlink("/dev/full", dir_ / "3player.board");
-  run = runin(TRACKGEN, dir_);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, "Error writing save file.\n");
+  expectunwritable(TRACKGEN, dir_, "3player.board");
 }
