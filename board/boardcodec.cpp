@@ -120,6 +120,11 @@ class bytereader {
   }
   void copy(void* out, std::size_t count) {
     auto* to = static_cast<unsigned char*>(out);
+    if (count <= view_.size()) {  // the usual case: all in the view at hand
+      std::copy_n(view_.data(), count, to);
+      view_ = view_.subspan(count);
+      return;
+    }
     while (count > 0) {
       if (view_.empty()) next();
       if (view_.empty()) return;
@@ -238,6 +243,11 @@ class bytewriter {
   }
   void copy(const void* in, std::size_t count) {
     const auto* next = static_cast<const unsigned char*>(in);
+    if (count <= buffer_.size() - used_) {  // the usual case: room enough
+      std::memcpy(buffer_.data() + used_, next, count);
+      used_ += count;
+      return;
+    }
     while (count > 0) {
       if (used_ == buffer_.size()) flush();
       const std::size_t piece = std::min(count, buffer_.size() - used_);
