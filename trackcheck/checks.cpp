@@ -31,21 +31,23 @@ void checkholes(const boardtype& board, problemlisttype& problems) {
         index == holes
             ? board.finish
             : board.tracks[index / board.holecount][index % board.holecount];
-    const std::string where =
-        holename(board, index) + " at " + cellname(hole.y, hole.x) + ": ";
+    // Described only when there is a problem to report.
+    const auto where = [&] {
+      return holename(board, index) + " at " + cellname(hole.y, hole.x) + ": ";
+    };
     if (hole.y < 0 || hole.y >= board.height || hole.x < 0 ||
         hole.x >= board.width) {
-      problems.add(where + "outside the " + std::to_string(board.width) + "x" +
-                   std::to_string(board.height) + " picture");
+      problems.add(where() + "outside the " + std::to_string(board.width) +
+                   "x" + std::to_string(board.height) + " picture");
       continue;
     }
     if (board.picture[hole.y][hole.x] == ' ') {
-      problems.add(where + "on a blank cell");
+      problems.add(where() + "on a blank cell");
     }
     const std::int64_t cell = std::int64_t{hole.y} * board.width + hole.x;
     const auto [owner, first] = owners.try_emplace(cell, index);
     if (!first) {
-      problems.add(where + "on the same cell as " +
+      problems.add(where() + "on the same cell as " +
                    holename(board, owner->second));
     }
   }
