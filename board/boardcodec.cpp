@@ -153,12 +153,6 @@ class bytereader {
   bool ok_ = true;
 };
 
-loadresulttype readfailure() {
-  loadresulttype result;
-  result.what = loadresulttype::fault::readfailed;
-  return result;
-}
-
 }  // namespace
 
 loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
@@ -168,7 +162,8 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
       static_cast<std::size_t>(std::min(inputlength, boardheadlength));
   bytereader headreader(source, headlength);
   headreader.copy(head, headlength);
-  if (!headreader.ok()) return readfailure();
+  if (!headreader.ok())
+    return loadresulttype::failed(loadresulttype::fault::readfailed);
   const loadresulttype result =
       checkhead(std::span(head, headlength), inputlength);
   if (!result.ok()) return result;
@@ -203,7 +198,8 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
   }
   decoded.finish.x = in.byte();
   decoded.finish.y = in.byte();
-  if (!in.ok()) return readfailure();
+  if (!in.ok())
+    return loadresulttype::failed(loadresulttype::fault::readfailed);
   board = std::move(decoded);
   return result;
 }

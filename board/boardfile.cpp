@@ -40,26 +40,20 @@ bool writefully(int fd, std::span<const unsigned char> bytes) {
   return true;
 }
 
-loadresulttype failure(loadresulttype::fault what, int error) {
-  loadresulttype result;
-  result.what = what;
-  result.error = error;
-  return result;
-}
-
 }  // namespace
 
 loadresulttype readboardfile(const char* path, boardtype& board) {
   // Non-blocking, so that opening a FIFO returns at once; it is rejected
   // below as not a regular file.
   openfile file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.fd() < 0) return failure(loadresulttype::fault::cannotopen, errno);
+  if (file.fd() < 0)
+    return loadresulttype::failed(loadresulttype::fault::cannotopen, errno);
   struct stat status;
   if (::fstat(file.fd(), &status) != 0) {
-    return failure(loadresulttype::fault::readfailed, errno);
+    return loadresulttype::failed(loadresulttype::fault::readfailed, errno);
   }
   if (!S_ISREG(status.st_mode)) {
-    return failure(loadresulttype::fault::notregular, 0);
+    return loadresulttype::failed(loadresulttype::fault::notregular);
   }
   // The layout is read in pieces through one buffer, never held whole.
   std::vector<unsigned char> buffer(boardpiecelength);

@@ -49,6 +49,13 @@ struct loadresulttype {
   std::uint64_t needed = 0;  // bytes the head or the whole layout takes
   std::uint64_t found = 0;   // bytes the input holds
 
+  // A result that failed for this reason, with its errno if it has one.
+  static loadresulttype failed(fault what, int error = 0) {
+    loadresulttype result;
+    result.what = what;
+    result.error = error;
+    return result;
+  }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
   std::string describe() const;
