@@ -3,21 +3,9 @@
 #include <utility>
 
 #include "board/boardfile.h"
+#include "board/int32.h"
 
-void putint32(unsigned char* out, std::int32_t value) {
-  const auto bits = static_cast<std::uint32_t>(value);
-  out[0] = static_cast<unsigned char>(bits);
-  out[1] = static_cast<unsigned char>(bits >> 8);
-  out[2] = static_cast<unsigned char>(bits >> 16);
-  out[3] = static_cast<unsigned char>(bits >> 24);
-}
-
-std::int32_t getint32(const unsigned char* in) {
-  const std::uint32_t bits = std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 |
-                             std::uint32_t{in[2]} << 16 |
-                             std::uint32_t{in[3]} << 24;
-  return static_cast<std::int32_t>(bits);
-}
+namespace boards {
 
 std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
                               std::int32_t holecount, std::int32_t trackcount,
@@ -312,3 +300,5 @@ std::vector<unsigned char> encodeboard(const boardtype& board) {
   });
   return bytes;
 }
+
+}  // namespace boards

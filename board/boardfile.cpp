@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace boards {
+
 namespace {
 
 // Owns an open file descriptor and closes it when it goes out of scope,
@@ -75,8 +77,11 @@ loadresulttype readboardfile(const char* path, boardtype& board) {
   return result;
 }
 
+}  // namespace boards
+
 std::int32_t boardtype::load(const char* path) {
-  const loadresulttype result = readboardfile(path, *this);
+  using boards::loadresulttype;
+  const loadresulttype result = boards::readboardfile(path, *this);
   if (result.ok()) return 0;
   if (result.what == loadresulttype::fault::cannotopen) {
     std::fputs("Error opening load file.\n", stdout);
@@ -86,6 +91,7 @@ std::int32_t boardtype::load(const char* path) {
   return 1;
 }
 
+namespace boards {
 namespace {
 
 enum class savestatus { written, notopened, notwritten };
@@ -108,9 +114,11 @@ savestatus writeboardfile(const char* path, const boardtype& board) {
 }
 
 }  // namespace
+}  // namespace boards
 
 std::int32_t boardtype::save(const char* path) const {
-  switch (writeboardfile(path, *this)) {
+  using boards::savestatus;
+  switch (boards::writeboardfile(path, *this)) {
     case savestatus::written:
       return 0;
     case savestatus::notopened:

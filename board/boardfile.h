@@ -18,13 +18,12 @@
 
 #include "board/boardtype.h"
 
+namespace boards {
+
 inline constexpr std::uint64_t boardheadlength = 36;
 
 // Files are read and written through buffers of this many bytes.
 inline constexpr std::size_t boardpiecelength = 64 * 1024;
-
-void putint32(unsigned char* out, std::int32_t value);
-std::int32_t getint32(const unsigned char* in);
 
 // Bytes in the file of a board with these (non-negative) sizes.
 std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
@@ -99,5 +98,7 @@ std::vector<unsigned char> encodeboard(const boardtype& board);
 // a FIFO), only the layout's bytes are read, and found is the file's length.
 // A file that shrinks while it is read fails with readfailed.
 loadresulttype readboardfile(const char* path, boardtype& board);
+
+}  // namespace boards
 
 #endif  // BOARD_BOARDFILE_H_

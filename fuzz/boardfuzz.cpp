@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::span<const unsigned char> input(data, size);
   boardtype board;
-  const loadresulttype result = decodeboard(input, board);
+  const boards::loadresulttype result = boards::decodeboard(input, board);
   if (!result.ok()) {
     // A rejected input leaves the board untouched.
     if (board.height != 0 || board.trackcount != 0) std::abort();
@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   // Encode it again, comparing each piece with the layout's next bytes.
   if (result.needed > size) std::abort();
   std::span<const unsigned char> layout = input.first(result.needed);
-  const bool same =
-      encodeboard(board, [&layout](std::span<const unsigned char> piece) {
+  const bool same = boards::encodeboard(
+      board, [&layout](std::span<const unsigned char> piece) {
         if (piece.size() > layout.size() ||
             !std::equal(piece.begin(), piece.end(), layout.begin())) {
           return false;

@@ -11,8 +11,11 @@
 #include <cstdio>
 #include <limits>
 
+#include "board/int32.h"
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
+
+using namespace boards;
 
 namespace {
 

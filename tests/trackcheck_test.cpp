@@ -7,6 +7,8 @@
 #include "tests/scratch.h"
 #include "trackcheck/checks.h"
 
+using namespace boards;
+
 namespace {
 
 // A sound 4x3 board: two tracks of two holes and the finish, each on its own

@@ -6,6 +6,8 @@
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
 
+using namespace boards;
+
 namespace {
 
 const bytes sample = encodeboard(*sampleboard(3, 4, 5, 2, 3));

@@ -5,7 +5,10 @@
 #include <utility>
 
 #include "board/boardfile.h"
+#include "board/int32.h"
 #include "tests/scratch.h"
+
+using namespace boards;
 
 namespace {
 

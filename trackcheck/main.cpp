@@ -12,6 +12,9 @@
 
 namespace {
 
+using boards::loadresulttype;
+using boards::readboardfile;
+
 constexpr char usage[] = "usage: trackcheck [--show] FILE...\n";
 
 // Past this many lines a file's problems are counted, not listed.
