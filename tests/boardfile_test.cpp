@@ -236,33 +236,6 @@ TEST(Boardfile, SaveReportsWhatCannotBeWritten) {
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 
-TEST(Boardfile, SaveStoppedByAFileSizeLimitLeavesNoPartialFile) {
-  const scratchdir dir;
-  const std::string path = dir / "limited.board";
-  const std::string printed = dir / "stdout.txt";
-  const auto board = sampleboard(20, 30, 10, 3, 4);  // 1349 bytes
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The first 512 bytes are written; the next write fails with EFBIG.
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit = {512, 512};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    if (std::freopen(printed.c_str(), "w", stdout) == nullptr) std::_Exit(2);
-    const int status = board->save(path.c_str());
-    std::fflush(stdout);
-    std::_Exit(status);
-  }
-  int raw = 0;
-  ASSERT_EQ(::waitpid(child, &raw, 0), child);
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 1);
-  const bytes message = readbytes(printed);
-  EXPECT_EQ(std::string(message.begin(), message.end()),
-            "Error writing save file.\n");
-  EXPECT_FALSE(std::filesystem::exists(path));
-}
-
 TEST(Boardfile, SourcesMayHandOutFewerBytesThanAskedFor) {
   const bytes whole = encoded(*sampleboard(30, 40, 5, 2, 3));
   std::span<const unsigned char> rest(whole);

@@ -1,0 +1,201 @@
+// Saving a board file without ever destroying the board it replaces: the new
+// board goes into a fresh file in the target's own directory, which takes the
+// target's place by a rename only once every byte is written and the file is
+// closed. A reader, or a run that dies at any moment, sees the old board or
+// the new one, whole. Nothing is synced: the promise holds against a process
+// that fails or is killed, not against a power cut.
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "board/boardfile.h"
+#include "board/posixfile.h"
+
+namespace boards {
+namespace {
+
+// Symbolic links followed at most, as the kernel does.
+constexpr int mostlinks = 40;
+
+// The directory a path names its file in, and the file's own name there.
+std::string directoryof(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameof(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+// The file a save to path replaces, its symbolic links followed; a dangling
+// link leads to the path where that file is to be made.
+std::string resolvelinks(std::string path) {
+  for (int hop = 0; hop < mostlinks; ++hop) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length <= 0 || length == static_cast<ssize_t>(sizeof target)) break;
+    const std::string next(target, static_cast<std::size_t>(length));
+    path = next.front() == '/' ? next : directoryof(path) + "/" + next;
+  }
+  return path;
+}
+
+// The name of a fresh file beside the target, for people to recognize should
+// a killed save leave it behind: ".NAME.saving-PID-N".
+std::string freshname(const std::string& target, int attempt) {
+  return directoryof(target) + "/." + nameof(target) + ".saving-" +
+         std::to_string(::getpid()) + "-" + std::to_string(attempt);
+}
+
+// Names tried before a save gives up on a fresh file of its own.
+constexpr int mostattempts = 100;
+
+// The new board, made in a fresh file beside the target and put in the
+// target's place whole. The file is unnamed while it is written wherever
+// the file system allows it, so that a run killed then leaves nothing; it is
+// named only for the rename. Unless committed, it is removed.
+class replacement {
+ public:
+  explicit replacement(std::string target)
+      : target_(std::move(target)), file_(-1) {}
+  replacement(const replacement&) = delete;
+  replacement& operator=(const replacement&) = delete;
+  ~replacement() {
+    if (!name_.empty()) ::unlink(name_.c_str());
+  }
+
+  // Makes the fresh file, with the mode, owner and group of the target it
+  // replaces, if any; false when the directory does not let one be made.
+  bool open(const struct stat* old) {
+    file_.reset(::open(directoryof(target_).c_str(),
+                       O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    for (int attempt = 0; file_.fd() < 0 && attempt < mostattempts; ++attempt) {
+      name_ = freshname(target_, attempt);
+      file_.reset(
+          ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (file_.fd() < 0 && errno != EEXIST) break;
+    }
+    if (file_.fd() < 0) {
+      name_.clear();
+      return false;
+    }
+    if (old != nullptr) keepattributes(*old);
+    return true;
+  }
+
+  int fd() const { return file_.fd(); }
+
+  // Names the written file, closes it and renames it over the target;
+  // whether all of that succeeded.
+  bool commit() {
+    if (name_.empty() && !linkin()) return false;
+    if (!file_.close() || ::rename(name_.c_str(), target_.c_str()) != 0) {
+      return false;
+    }
+    name_.clear();
+    return true;
+  }
+
+ private:
+  // The owner goes first: changing it clears the set-user-ID bit.
+  void keepattributes(const struct stat& old) {
+    if (::fchown(file_.fd(), old.st_uid, old.st_gid) != 0) {
+      // A process may give a file only to itself, but to any of its groups.
+      const int keptgroup =
+          ::fchown(file_.fd(), static_cast<uid_t>(-1), old.st_gid);
+      static_cast<void>(keptgroup);
+    }
+    ::fchmod(file_.fd(), old.st_mode & 07777);
+  }
+
+  // Gives the unnamed file a name in the target's directory.
+  bool linkin() {
+    const std::string self = "/proc/self/fd/" + std::to_string(file_.fd());
+    for (int attempt = 0; attempt < mostattempts; ++attempt) {
+      const std::string name = freshname(target_, attempt);
+      // Where /proc is missing, a privileged process can still link it.
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(),
+                   AT_SYMLINK_FOLLOW) == 0 ||
+          ::linkat(file_.fd(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) ==
+              0) {
+        name_ = name;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  std::string target_;
+  openfile file_;
+  std::string name_;  // the fresh file's name once it has one
+};
+
+enum class savestatus { written, notopened, notwritten };
+
+bool encodeto(int fd, const boardtype& board) {
+  return encodeboard(board, [fd](std::span<const unsigned char> piece) {
+    return writefully(fd, piece);
+  });
+}
+
+// Writes into the target itself, as for a device, a FIFO or a file with
+// other hard links. A regular file that could not be written whole is
+// removed, so no partial board is left behind.
+savestatus writeinplace(const std::string& target, const boardtype& board) {
+  openfile file(
+      ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.fd() < 0) return savestatus::notopened;
+  struct stat status;
+  const bool regular =
+      ::fstat(file.fd(), &status) == 0 && S_ISREG(status.st_mode);
+  const bool written = encodeto(file.fd(), board);
+  if (file.close() && written) return savestatus::written;
+  if (regular) ::unlink(target.c_str());
+  return savestatus::notwritten;
+}
+
+savestatus writeboardfile(const char* path, const boardtype& board) {
+  const std::string target = resolvelinks(path);
+  struct stat status;
+  const bool exists = ::lstat(target.c_str(), &status) == 0;
+  // Replacing anything but a regular file of one name would change what it
+  // is, or part it from its other names; a path without a name has nothing
+  // to replace. A link still standing here ends a loop of links.
+  if (nameof(target).empty() ||
+      (exists && (!S_ISREG(status.st_mode) || status.st_nlink > 1))) {
+    return writeinplace(target, board);
+  }
+  replacement fresh(target);
+  if (!fresh.open(exists ? &status : nullptr)) {
+    return writeinplace(target, board);
+  }
+  return encodeto(fresh.fd(), board) && fresh.commit() ? savestatus::written
+                                                       : savestatus::notwritten;
+}
+
+}  // namespace
+}  // namespace boards
+
+std::int32_t boardtype::save(const char* path) const {
+  using boards::savestatus;
+  switch (boards::writeboardfile(path, *this)) {
+    case savestatus::written:
+      return 0;
+    case savestatus::notopened:
+      std::fputs("Error opening save file.\n", stdout);
+      return 1;
+    case savestatus::notwritten:
+      std::fputs("Error writing save file.\n", stdout);
+      return 1;
+  }
+  return 1;
+}

@@ -1,0 +1,50 @@
+#ifndef BOARD_POSIXFILE_H_
+#define BOARD_POSIXFILE_H_
+
+// File descriptors for the board file's reader and writer. The library's
+// own; not installed.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <span>
+#include <utility>
+
+namespace boards {
+
+// Owns an open file descriptor and closes it when it goes out of scope,
+// unless the owner closed it first to learn whether the close succeeded.
+class openfile {
+ public:
+  explicit openfile(int fd) : fd_(fd) {}
+  openfile(const openfile&) = delete;
+  openfile& operator=(const openfile&) = delete;
+  ~openfile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int fd() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+  int fd_;
+};
+
+inline bool writefully(int fd, std::span<const unsigned char> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace boards
+
+#endif  // BOARD_POSIXFILE_H_

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "board/boardfile.h"
+#include "tests/sampleboard.h"
+#include "tests/scratch.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const bytes oldboard = boards::encodeboard(*sampleboard(3, 4, 5, 2, 3));
+
+// Runs a save in a child process, with standard output going to a file;
+// the child's raw wait status.
+template <typename Setup>
+pid_t savein(const boardtype& board, const std::string& path, Setup setup,
+             const std::string& printed = "/dev/null") {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    setup();
+    if (std::freopen(printed.c_str(), "w", stdout) == nullptr) std::_Exit(2);
+    const int status = board.save(path.c_str());
+    std::fflush(stdout);
+    std::_Exit(status);
+  }
+  return child;
+}
+
+int waitfor(pid_t child) {
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  return raw;
+}
+
+// The names in the folder besides the ones given.
+std::vector<std::string> othernames(const scratchdir& dir,
+                                    const std::vector<std::string>& known) {
+  std::vector<std::string> others;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(known.begin(), known.end(), name) == known.end()) {
+      others.push_back(name);
+    }
+  }
+  return others;
+}
+
+}  // namespace
+
+TEST(Boardsave, AKilledSaveLeavesTheOldBoardOrTheNewWhole) {
+  const scratchdir dir;
+  const std::string path = dir / "target.board";
+  const auto large = sampleboard(1500, 2000, 1000, 4, 10);  // about 6 MB
+  const bytes newboard = boards::encodeboard(*large);
+  // Kills fall anywhere from the start of a child's save to after its end.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(waitfor(savein(*large, path, [] {})), 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::mt19937 random(20261208);
+  int old = 0, whole = 0;
+  for (int run = 0; run < 40; ++run) {
+    writebytes(path, oldboard);
+    const pid_t child = savein(*large, path, [] {});
+    std::this_thread::sleep_for(
+        std::uniform_int_distribution<long>(0, took.count() * 5 / 4)(random) *
+        decltype(took)(1));
+    ::kill(child, SIGKILL);
+    waitfor(child);
+    const bytes found = readbytes(path);
+    ASSERT_TRUE(found == oldboard || found == newboard) << "run " << run;
+    (found == oldboard ? old : whole) += 1;
+    // A save killed between naming its file and the rename leaves it.
+    for (const std::string& name : othernames(dir, {"target.board"})) {
+      EXPECT_EQ(name.rfind(".target.board.saving-", 0), 0u) << name;
+      fs::remove(dir / name);
+    }
+  }
+  RecordProperty("old", old);
+  RecordProperty("new", whole);
+}
+
+TEST(Boardsave, AFileSizeLimitKeepsTheOldBoard) {
+  const scratchdir dir;
+  const std::string path = dir / "limited.board";
+  const std::string printed = dir / "stdout.txt";
+  const auto board = sampleboard(20, 30, 10, 3, 4);  // 1349 bytes
+  for (const auto xfsz : {SIG_IGN, SIG_DFL}) {
+    writebytes(path, oldboard);
+    // The first 512 bytes are written; the next write fails with EFBIG, or
+    // the signal kills the process.
+    const int raw = waitfor(savein(
+        *board, path,
+        [xfsz] {
+          std::signal(SIGXFSZ, xfsz);
+          const rlimit limit = {512, 512};
+          ::setrlimit(RLIMIT_FSIZE, &limit);
+        },
+        printed));
+    if (xfsz == SIG_IGN) {
+      ASSERT_TRUE(WIFEXITED(raw));
+      EXPECT_EQ(WEXITSTATUS(raw), 1);
+      const bytes message = readbytes(printed);
+      EXPECT_EQ(std::string(message.begin(), message.end()),
+                "Error writing save file.\n");
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGXFSZ);
+    }
+    EXPECT_EQ(readbytes(path), oldboard);
+    EXPECT_EQ(othernames(dir, {"limited.board", "stdout.txt"}),
+              std::vector<std::string>());
+  }
+}
+
+TEST(Boardsave, KeepsModesLinksAndHardLinks) {
+  const scratchdir dir;
+  const auto board = sampleboard(2, 3, 2, 2, 2);
+  const bytes newboard = boards::encodeboard(*board);
+  const std::string plain = dir / "plain.board";
+  writebytes(plain, oldboard);
+  fs::permissions(plain, fs::perms(0640));
+  ASSERT_EQ(board->save(plain.c_str()), 0);
+  EXPECT_EQ(fs::status(plain).permissions(), fs::perms(0640));
+  EXPECT_EQ(readbytes(plain), newboard);
+
+  const mode_t mask = ::umask(022);
+  ASSERT_EQ(board->save((dir / "fresh.board").c_str()), 0);
+  EXPECT_EQ(fs::status(dir / "fresh.board").permissions(), fs::perms(0644));
+  ::umask(mask);
+
+  // The link stays; the file it leads to, in another folder, is replaced.
+  fs::create_directory(dir / "real");
+  writebytes(dir / "real/target.board", oldboard);
+  fs::create_symlink("real/target.board", dir / "link.board");
+  ASSERT_EQ(board->save((dir / "link.board").c_str()), 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.board"));
+  EXPECT_EQ(readbytes(dir / "real/target.board"), newboard);
+  fs::remove(dir / "link.board");
+  fs::create_symlink("real/new.board", dir / "link.board");
+  ASSERT_EQ(board->save((dir / "link.board").c_str()), 0);
+  EXPECT_EQ(readbytes(dir / "real/new.board"), newboard);
+
+  // Both names of a hard-linked file see the new board.
+  writebytes(dir / "first.board", oldboard);
+  fs::create_hard_link(dir / "first.board", dir / "second.board");
+  ASSERT_EQ(board->save((dir / "second.board").c_str()), 0);
+  EXPECT_EQ(readbytes(dir / "first.board"), newboard);
+  EXPECT_EQ(fs::hard_link_count(dir / "first.board"), 2u);
+}
+
+TEST(Boardsave, RacingSavesThroughLinksEndWithOneWholeBoard) {
+  const scratchdir dir;
+  const auto first = sampleboard(500, 600, 100, 3, 5);
+  const auto second = sampleboard(600, 500, 90, 4, 6);
+  const bytes boards[] = {boards::encodeboard(*first),
+                          boards::encodeboard(*second)};
+  fs::create_symlink("shared.board", dir / "one.board");
+  fs::create_symlink("shared.board", dir / "two.board");
+  for (int run = 0; run < 10; ++run) {
+    const pid_t a = savein(*first, dir / "one.board", [] {});
+    const pid_t b = savein(*second, dir / "two.board", [] {});
+    EXPECT_EQ(waitfor(a), 0);
+    EXPECT_EQ(waitfor(b), 0);
+    const bytes found = readbytes(dir / "shared.board");
+    EXPECT_TRUE(found == boards[0] || found == boards[1]) << "run " << run;
+  }
+  EXPECT_EQ(othernames(dir, {"one.board", "two.board", "shared.board"}),
+            std::vector<std::string>());
+}
