@@ -1,42 +1,38 @@
-// trackcheck [--show] FILE...: checks board files and says what they hold.
-// Exit status: 0 when every file is sound, 1 when any has a problem or cannot
-// be read, 2 for a usage error.
+// trackcheck [--show] [--holes] [--color=WHEN] FILE...: checks board files
+// and says what they hold. Exit status: 0 when every file is sound, 1 when
+// any has a problem or cannot be read, 2 for a usage error.
+
+#include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "board/boardfile.h"
+#include "tools/arguments.h"
+#include "tools/closeout.h"
 #include "trackcheck/checks.h"
+#include "trackcheck/draw.h"
 
 namespace {
 
 using boards::loadresulttype;
 using boards::readboardfile;
 
-constexpr char usage[] = "usage: trackcheck [--show] FILE...\n";
+constexpr char tool[] = "trackcheck";
+constexpr char usage[] =
+    "usage: trackcheck [--show] [--holes] [--color=WHEN] FILE...\n"
+    "Checks board files. --show draws the picture, --holes draws it with its\n"
+    "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
+    "and only when NO_COLOR is not set.\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
 
 void say(const char* file, const std::string& text) {
   std::printf("%s: %s\n", file, text.c_str());
-}
-
-// The picture as text between two rules; unprintable bytes show as "?".
-void show(const boardtype& board) {
-  std::string rule = "+";
-  rule.append(board.width, '-').append("+\n");
-  std::fputs(rule.c_str(), stdout);
-  for (std::int32_t r = 0; r < board.height; ++r) {
-    std::string row(board.picture[r].get(), board.width);
-    for (char& c : row) {
-      if (c < ' ' || c > '~') c = '?';
-    }
-    std::printf("|%s|\n", row.c_str());
-  }
-  std::fputs(rule.c_str(), stdout);
 }
 
 std::string summary(const boardtype& board) {
@@ -46,8 +42,9 @@ std::string summary(const boardtype& board) {
          " picture, " + std::to_string(board.paircount) + " pairs";
 }
 
-// Checks one file and reports on it; whether it is sound.
-bool check(const char* file, bool showpicture) {
+// Checks one file and reports on it, drawing its picture when show; whether
+// it is sound.
+bool check(const char* file, bool show, drawingtype how) {
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
   if (!loaded.ok()) {
@@ -55,7 +52,7 @@ bool check(const char* file, bool showpicture) {
     say(file, "1 problem");
     return false;
   }
-  if (showpicture) show(board);
+  if (show) std::fputs(drawpicture(board, how).c_str(), stdout);
   problemlisttype problems = findproblems(board, listedproblems);
   if (loaded.found > loaded.needed) {
     problems.add(std::to_string(loaded.found - loaded.needed) +
@@ -75,34 +72,53 @@ bool check(const char* file, bool showpicture) {
   return false;
 }
 
+// Color by default only for a terminal, and not where NO_COLOR is set to
+// anything.
+bool colorbydefault() {
+  const char* nocolor = std::getenv("NO_COLOR");
+  return ::isatty(STDOUT_FILENO) == 1 && (nocolor == nullptr || *nocolor == 0);
+}
+
+int run(int argc, char** argv) {
+  static constexpr std::string_view known[] = {"--show", "--holes", "--color",
+                                               "--color="};
+  tools::commandline line;
+  if (const auto done =
+          tools::parsecommandline(argc, argv, tool, usage, known, line)) {
+    return *done;
+  }
+  bool show = false;
+  drawingtype how;
+  how.color = colorbydefault();
+  for (const std::string_view option : line.options) {
+    if (option == "--show") {
+      show = true;
+    } else if (option == "--holes") {
+      show = how.holes = true;
+    } else if (option == "--color" || option == "--color=always") {
+      how.color = true;
+    } else if (option == "--color=never") {
+      how.color = false;
+    } else if (option == "--color=auto") {
+      how.color = colorbydefault();
+    } else {
+      return tools::usageerror(tool, usage,
+                               "unknown option " + std::string(option));
+    }
+  }
+  if (line.operands.empty()) {
+    return tools::usageerror(tool, usage, "no board file given");
+  }
+  bool sound = true;
+  for (const char* file : line.operands) {
+    sound = check(file, show, how) && sound;
+  }
+  return sound ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool showpicture = false;
-  std::vector<const char*> files;
-  bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (options && std::strcmp(arg, "--help") == 0) {
-      std::fputs(usage, stdout);
-      return 0;
-    }
-    if (options && std::strcmp(arg, "--show") == 0) {
-      showpicture = true;
-    } else if (options && std::strcmp(arg, "--") == 0) {
-      options = false;
-    } else if (options && arg[0] == '-' && arg[1] != '\0') {
-      std::fprintf(stderr, "trackcheck: unknown option %s\n%s", arg, usage);
-      return 2;
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.empty()) {
-    std::fputs(usage, stderr);
-    return 2;
-  }
-  bool sound = true;
-  for (const char* file : files) sound = check(file, showpicture) && sound;
-  return sound ? 0 : 1;
+  const int status = run(argc, argv);
+  return tools::closestdout(tool) ? status : 1;
 }

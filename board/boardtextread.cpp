@@ -1,0 +1,589 @@
+// Reading the text form of a board. The text is read a line at a time and a
+// row, a track or a table is sized only once its text has been read, so a
+// text that claims a huge picture and holds three characters costs three
+// characters. Every statement is one line; a fault inside a line is reported
+// and the next line read, while a statement out of place ends the reading.
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "board/boardtext.h"
+
+namespace boards {
+namespace {
+
+// Past this many problems a text is not worth reading on.
+constexpr std::size_t mostproblems = 20;
+
+constexpr std::int64_t int32most = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t int32least = std::numeric_limits<std::int32_t>::min();
+
+// Hands out the text's lines, without their newlines.
+class linereader {
+ public:
+  explicit linereader(const bytesource& source) : source_(source) {}
+
+  // Reads the next line; false at the end of the text.
+  bool next(std::string& line) {
+    line.clear();
+    while (!ended_) {
+      if (view_.empty()) view_ = source_(boardpiecelength);
+      if (view_.empty()) {
+        ended_ = true;
+        break;
+      }
+      const auto* text = reinterpret_cast<const char*>(view_.data());
+      const auto* newline =
+          static_cast<const char*>(std::memchr(text, '\n', view_.size()));
+      const std::size_t taken =
+          newline != nullptr ? std::size_t(newline - text) : view_.size();
+      line.append(text, taken);
+      view_ = view_.subspan(std::min(view_.size(), taken + 1));
+      if (newline != nullptr) {
+        ++number_;
+        return true;
+      }
+    }
+    if (line.empty()) return false;
+    ++number_;  // a last line without a newline
+    return true;
+  }
+
+  std::uint64_t number() const { return number_; }
+
+ private:
+  const bytesource& source_;
+  std::span<const unsigned char> view_;
+  bool ended_ = false;
+  std::uint64_t number_ = 0;
+};
+
+bool isblank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isletter(char c) { return c >= 'a' && c <= 'z'; }
+bool isdigit(char c) { return c >= '0' && c <= '9'; }
+
+int hexvalue(char c) {
+  if (isdigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The board as its text is read; made into a boardtype once all is read.
+struct boardparts {
+  std::int32_t header[4] = {};
+  std::int32_t width = 0, height = 0, holecount = 0, trackcount = 0,
+               paircount = 0;
+  std::vector<std::unique_ptr<char[]>> picture;
+  std::vector<std::unique_ptr<unsigned char[]>> colormap;
+  std::vector<std::unique_ptr<unsigned char[]>> pairs;
+  std::vector<std::unique_ptr<holetype[]>> tracks;
+  std::vector<std::int32_t> trackcolor;
+  holetype finish;
+};
+
+template <typename T>
+std::unique_ptr<T[]> toarray(std::vector<T>& items) {
+  auto array = std::make_unique<T[]>(items.size());
+  std::move(items.begin(), items.end(), array.get());
+  return array;
+}
+
+boardtype assemble(boardparts& parts) {
+  boardtype board;
+  std::copy_n(parts.header, 4, board.header);
+  board.width = parts.width;
+  board.height = parts.height;
+  board.holecount = parts.holecount;
+  board.trackcount = parts.trackcount;
+  board.paircount = parts.paircount;
+  board.picture = toarray(parts.picture);
+  board.colormap = toarray(parts.colormap);
+  board.pairs = toarray(parts.pairs);
+  board.tracks = toarray(parts.tracks);
+  board.trackcolor = toarray(parts.trackcolor);
+  board.finish = parts.finish;
+  return board;
+}
+
+class textparser {
+ public:
+  explicit textparser(const bytesource& source) : lines_(source) {}
+
+  std::vector<textproblem> parse(boardtype& board) {
+    if (head() && picture() && colormap() && pairs() && tracks() && finish()) {
+      if (more()) problem(pos_, "text after the end of the board");
+    }
+    if (problems_.empty()) board = assemble(parts_);
+    return std::move(problems_);
+  }
+
+ private:
+  // ---- statements: one to a line, blank lines and comments between ----
+
+  // Whether a statement is at hand; reads on to the next one when the last
+  // was taken. pos_ stands at its first character.
+  bool more() {
+    while (!stopped() && !atstatement_) {
+      if (!lines_.next(line_)) return false;
+      pos_ = 0;
+      atstatement_ = !atend();
+    }
+    return atstatement_ && !stopped();
+  }
+  void take() { atstatement_ = false; }
+
+  // The statement's end: only blanks or a comment may follow.
+  void endstatement() {
+    if (!atend()) problem(pos_, "unexpected '" + token() + "'");
+    take();
+  }
+
+  bool stopped() const {
+    return problems_.size() >= mostproblems || structural_;
+  }
+
+  // ---- within a statement ----
+
+  void skipblanks() {
+    while (pos_ < line_.size() && isblank(line_[pos_])) ++pos_;
+  }
+  bool atend() {
+    skipblanks();
+    return pos_ == line_.size() || line_[pos_] == '#';
+  }
+  char peek() const { return pos_ < line_.size() ? line_[pos_] : '\n'; }
+
+  // The word or the character at pos_, to name what was found.
+  std::string token() const {
+    std::size_t end = pos_;
+    while (end < line_.size() && isletter(line_[end])) ++end;
+    if (end == pos_ && pos_ < line_.size()) ++end;
+    return pos_ < line_.size() ? line_.substr(pos_, end - pos_) : "end of line";
+  }
+
+  bool lookingat(std::string_view word) {
+    skipblanks();
+    return line_.compare(pos_, word.size(), word) == 0 &&
+           !isletter(pos_ + word.size() < line_.size()
+                         ? line_[pos_ + word.size()]
+                         : ' ');
+  }
+
+  // A statement that must come next; a missing one ends the reading, since
+  // what follows cannot be told apart reliably.
+  bool expect(std::string_view word) {
+    if (!more()) {
+      if (!stopped()) {
+        atendoftext("expected '" + std::string(word) + "' before the end");
+      }
+      structural_ = true;
+      return false;
+    }
+    if (!lookingat(word)) {
+      problem(pos_,
+              "expected '" + std::string(word) + "', found '" + token() + "'");
+      structural_ = true;
+      return false;
+    }
+    pos_ += word.size();
+    return true;
+  }
+
+  bool punct(char c) {
+    skipblanks();
+    if (peek() != c) {
+      problem(pos_,
+              std::string("expected '") + c + "', found '" + token() + "'");
+      return false;
+    }
+    ++pos_;
+    return true;
+  }
+
+  // A decimal number from least to most; out of range is an error, never
+  // wrapped.
+  std::optional<std::int64_t> number(std::int64_t least, std::int64_t most,
+                                     const std::string& what) {
+    skipblanks();
+    const std::size_t start = pos_;
+    const bool negative = peek() == '-';
+    if (negative) ++pos_;
+    if (!isdigit(peek())) {
+      pos_ = start;
+      problem(pos_, "expected " + what + ", found '" + token() + "'");
+      return std::nullopt;
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t beyond = std::int64_t{1} << 40;  // beyond any range
+    while (isdigit(peek())) {
+      value = std::min(beyond, value * 10 + (line_[pos_++] - '0'));
+    }
+    if (negative) value = -value;
+    if (value < least || value > most) {
+      problem(start, what + " " + line_.substr(start, pos_ - start) + " is " +
+                         (value < least ? "below " + std::to_string(least)
+                                        : "above " + std::to_string(most)));
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  std::optional<holetype> hole(const std::string& what) {
+    if (!punct('(')) return std::nullopt;
+    const auto row = number(0, 255, what + " row");
+    if (!row || !punct(',')) return std::nullopt;
+    const auto column = number(0, 255, what + " column");
+    if (!column || !punct(')')) return std::nullopt;
+    holetype found;
+    found.set(static_cast<std::int32_t>(*row),
+              static_cast<std::int32_t>(*column));
+    return found;
+  }
+
+  // ---- the sections, in order ----
+
+  bool head() {
+    if (!expect("header")) return false;
+    bool whole = true;
+    for (std::int32_t& value : parts_.header) {
+      const auto read = number(int32least, int32most, "a header value");
+      if (!read) {
+        whole = false;
+        break;
+      }
+      value = static_cast<std::int32_t>(*read);
+    }
+    if (whole) endstatement();
+    take();
+    const std::pair<const char*, std::int32_t*> sizes[] = {
+        {"width", &parts_.width},
+        {"height", &parts_.height},
+        {"holes", &parts_.holecount},
+        {"tracks", &parts_.trackcount},
+        {"pairs", &parts_.paircount}};
+    for (const auto& [name, size] : sizes) {
+      if (!expect(name)) return false;
+      const auto read = number(0, int32most, name);
+      // The sections cannot be told apart without their sizes.
+      if (!read) return false;
+      *size = static_cast<std::int32_t>(*read);
+      endstatement();
+    }
+    return true;
+  }
+
+  // Reads the rows of a grid, each starting with one of the openers, and
+  // says how many there were when they are not height.
+  template <typename Row>
+  bool rows(const char* grid, std::string_view openers, Row row) {
+    std::int64_t count = 0;
+    while (more() && openers.find(peek()) != std::string_view::npos) {
+      if (count == parts_.height) {
+        problem(pos_, std::string("more ") + grid + " rows than the height " +
+                          std::to_string(parts_.height));
+      }
+      if (count < parts_.height && row()) endstatement();
+      take();
+      ++count;
+    }
+    if (count < parts_.height) {
+      missing(std::to_string(parts_.height) + " " + grid + " rows, found " +
+              std::to_string(count));
+    }
+    return !stopped();
+  }
+
+  // A row's last byte, when the row says it is not 0.
+  std::optional<unsigned char> rowend() {
+    if (!lookingat("end")) return 0;
+    pos_ += 3;
+    const auto value = number(0, 255, "a row's end byte");
+    if (!value) return std::nullopt;
+    return static_cast<unsigned char>(*value);
+  }
+
+  bool picture() {
+    if (!expect("picture")) return false;
+    endstatement();
+    return rows("picture", "|", [this] { return picturerow(); });
+  }
+
+  bool picturerow() {
+    ++pos_;  // the opening bar
+    cells_.clear();
+    const auto width = static_cast<std::size_t>(parts_.width);
+    while (cells_.size() < width) {
+      if (pos_ == line_.size()) return shortrow(line_.back() == '|');
+      char c = line_[pos_];
+      if (c == '\\') {
+        const auto escaped = escape();
+        if (!escaped) return false;
+        c = *escaped;
+      } else {
+        ++pos_;
+      }
+      cells_.push_back(c);
+    }
+    if (peek() != '|') {
+      problem(pos_, "the row is longer than the width " +
+                        std::to_string(width) + "; expected '|'");
+      return false;
+    }
+    ++pos_;
+    const auto end = rowend();
+    if (!end) return false;
+    auto row = std::make_unique<char[]>(width + 1);
+    std::copy(cells_.begin(), cells_.end(), row.get());
+    row[width] = static_cast<char>(*end);
+    parts_.picture.push_back(std::move(row));
+    return true;
+  }
+
+  std::optional<char> escape() {
+    const std::size_t start = pos_++;
+    if (peek() == '\\') {
+      ++pos_;
+      return '\\';
+    }
+    if (peek() == 'x' && pos_ + 2 < line_.size() &&
+        hexvalue(line_[pos_ + 1]) >= 0 && hexvalue(line_[pos_ + 2]) >= 0) {
+      const int value =
+          hexvalue(line_[pos_ + 1]) * 16 + hexvalue(line_[pos_ + 2]);
+      pos_ += 3;
+      return static_cast<char>(value);
+    }
+    problem(start, "bad escape: '\\\\' is a backslash, '\\xHH' any byte");
+    return std::nullopt;
+  }
+
+  // A row that ended before its width; its closing bar is not a character.
+  bool shortrow(bool closed) {
+    const std::size_t found = cells_.size() - (closed ? 1 : 0);
+    problem(pos_, "the row has " + std::to_string(found) +
+                      " characters; the width is " +
+                      std::to_string(parts_.width));
+    return false;
+  }
+
+  bool colormap() {
+    if (!expect("colormap")) return false;
+    endstatement();
+    return rows("colormap", "|[",
+                [this] { return peek() == '|' ? digitrow() : numberrow(); });
+  }
+
+  bool digitrow() {
+    ++pos_;
+    cells_.clear();
+    const auto width = static_cast<std::size_t>(parts_.width);
+    while (cells_.size() < width) {
+      if (pos_ == line_.size()) return shortrow(line_.back() == '|');
+      if (!isdigit(line_[pos_])) {
+        if (line_[pos_] == '|') return shortrow(false);
+        problem(pos_,
+                "expected a digit; values above 9 take a row of "
+                "numbers in brackets");
+        return false;
+      }
+      cells_.push_back(static_cast<char>(line_[pos_++] - '0'));
+    }
+    if (!punct('|')) return false;
+    return keepcolormaprow();
+  }
+
+  bool numberrow() {
+    ++pos_;
+    cells_.clear();
+    const auto width = static_cast<std::size_t>(parts_.width);
+    for (skipblanks(); peek() != ']'; skipblanks()) {
+      if (cells_.size() == width) {
+        problem(pos_, "the row has more values than the width " +
+                          std::to_string(width));
+        return false;
+      }
+      const auto value = number(0, 255, "a color index");
+      if (!value) return false;
+      cells_.push_back(static_cast<char>(*value));
+    }
+    if (cells_.size() < width) return shortrow(false);
+    ++pos_;
+    return keepcolormaprow();
+  }
+
+  bool keepcolormaprow() {
+    const auto end = rowend();
+    if (!end) return false;
+    auto row = std::make_unique<unsigned char[]>(cells_.size() + 1);
+    std::copy(cells_.begin(), cells_.end(), row.get());
+    row[cells_.size()] = *end;
+    parts_.colormap.push_back(std::move(row));
+    return true;
+  }
+
+  bool pairs() {
+    std::int64_t count = 0;
+    while (more() && lookingat("pair")) {
+      if (count == parts_.paircount) {
+        problem(pos_, "more pairs than the " +
+                          std::to_string(parts_.paircount) + " declared");
+      }
+      pos_ += 4;
+      const auto foreground = number(0, 255, "a color number");
+      const auto background =
+          foreground ? number(0, 255, "a color number") : std::nullopt;
+      if (background && count < parts_.paircount) {
+        auto pair = std::make_unique<unsigned char[]>(2);
+        pair[0] = static_cast<unsigned char>(*foreground);
+        pair[1] = static_cast<unsigned char>(*background);
+        parts_.pairs.push_back(std::move(pair));
+        endstatement();
+      }
+      take();
+      ++count;
+    }
+    if (count < parts_.paircount) {
+      missing(std::to_string(parts_.paircount) + " pairs, found " +
+              std::to_string(count));
+    }
+    return !stopped();
+  }
+
+  bool tracks() {
+    std::int64_t count = 0;
+    while (more() && lookingat("track")) {
+      if (count == parts_.trackcount) {
+        problem(pos_, "more tracks than the " +
+                          std::to_string(parts_.trackcount) + " declared");
+        structural_ = true;
+        return false;
+      }
+      pos_ += 5;
+      trackhead(count);
+      take();
+      if (!holes(count)) return false;
+      ++count;
+    }
+    if (count < parts_.trackcount) {
+      missing(std::to_string(parts_.trackcount) + " tracks, found " +
+              std::to_string(count));
+    }
+    return !stopped();
+  }
+
+  // "track K color C", K counting from 0.
+  void trackhead(std::int64_t index) {
+    std::int32_t color = 0;
+    skipblanks();
+    const std::size_t at = pos_;
+    const auto number = this->number(0, int32most, "a track number");
+    if (number && *number != index) {
+      problem(at, "expected track " + std::to_string(index) + ", found " +
+                      std::to_string(*number));
+    }
+    if (number && lookingat("color")) {
+      pos_ += 5;
+      const auto read = this->number(0, 255, "a track color");
+      if (read) color = static_cast<std::int32_t>(*read);
+      if (read) endstatement();
+    } else if (number) {
+      problem(pos_, "expected 'color', found '" + token() + "'");
+    }
+    parts_.trackcolor.push_back(color);
+  }
+
+  // The holes of one track, on the lines that start with "(".
+  bool holes(std::int64_t track) {
+    holes_.clear();
+    std::int64_t count = 0;
+    const auto expected = static_cast<std::int64_t>(parts_.holecount);
+    while (more() && peek() == '(') {
+      while (!atend()) {
+        if (count == expected) {
+          problem(pos_, "more holes than the " + std::to_string(expected) +
+                            " of a track");
+          break;
+        }
+        const auto found = hole("a hole");
+        if (!found) break;
+        holes_.push_back(*found);
+        ++count;
+      }
+      take();
+    }
+    if (count < expected) {
+      missing(std::to_string(expected) + " holes in track " +
+              std::to_string(track) + ", found " + std::to_string(count));
+    }
+    parts_.tracks.push_back(toarray(holes_));
+    holes_.clear();
+    return !stopped();
+  }
+
+  bool finish() {
+    if (!expect("finish")) return false;
+    const auto found = hole("the finish");
+    if (found) {
+      parts_.finish = *found;
+      endstatement();
+    }
+    take();
+    return !stopped();
+  }
+
+  // ---- problems ----
+
+  void problem(std::size_t column, std::string message) {
+    problems_.push_back({lines_.number(), column + 1, std::move(message)});
+  }
+
+  void atendoftext(std::string message) {
+    problems_.push_back({lines_.number() + 1, 1, std::move(message)});
+  }
+
+  // Something counted fell short: said where the next statement stands.
+  void missing(const std::string& what) {
+    if (stopped()) return;
+    if (more()) {
+      problem(pos_, "expected " + what);
+    } else {
+      atendoftext("expected " + what + " before the end");
+    }
+  }
+
+  linereader lines_;
+  std::string line_;
+  std::size_t pos_ = 0;
+  bool atstatement_ = false;
+  bool structural_ = false;
+  std::string cells_;
+  std::vector<holetype> holes_;
+  boardparts parts_;
+  std::vector<textproblem> problems_;
+};
+
+}  // namespace
+
+std::vector<textproblem> readboardtext(const bytesource& source,
+                                       boardtype& board) {
+  return textparser(source).parse(board);
+}
+
+std::vector<textproblem> readboardtext(std::string_view text,
+                                       boardtype& board) {
+  const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+  std::span<const unsigned char> rest(data, text.size());
+  const bytesource frommemory = [&rest](std::size_t most) {
+    const std::span<const unsigned char> view =
+        rest.first(std::min(most, rest.size()));
+    rest = rest.subspan(view.size());
+    return view;
+  };
+  return readboardtext(frommemory, board);
+}
+
+}  // namespace boards

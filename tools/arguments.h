@@ -1,0 +1,34 @@
+#ifndef TOOLS_ARGUMENTS_H_
+#define TOOLS_ARGUMENTS_H_
+
+// The command line of the tools that take options: "--help" and "--version"
+// are answered at once, other options are checked against the tool's own,
+// and "--" ends the options ("-" alone is an operand, standard input).
+
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace tools {
+
+struct commandline {
+  std::vector<std::string_view> options;  // in order, as given
+  std::vector<const char*> operands;
+};
+
+// Reads the command line into parsed. Returns an exit status when the tool
+// is done: 0 after the usage or the version was printed, 2 after an unknown
+// option (with the usage on standard error). An option in known that ends
+// in "=" takes a value: "--color=" accepts "--color=never".
+std::optional<int> parsecommandline(int argc, char** argv, const char* tool,
+                                    const char* usage,
+                                    std::span<const std::string_view> known,
+                                    commandline& parsed);
+
+// Reports a usage error on standard error, with the usage; returns 2.
+int usageerror(const char* tool, const char* usage, std::string_view what);
+
+}  // namespace tools
+
+#endif  // TOOLS_ARGUMENTS_H_
