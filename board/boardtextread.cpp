@@ -317,9 +317,11 @@ class textparser {
     ++pos_;  // the opening bar
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
+    bool lastbar = false;  // whether the last cell read was a bar as written
     while (cells_.size() < width) {
-      if (pos_ == line_.size()) return shortrow(line_.back() == '|');
+      if (pos_ == line_.size()) return shortrow(lastbar);
       char c = line_[pos_];
+      lastbar = c == '|';
       if (c == '\\') {
         const auto escaped = escape();
         if (!escaped) return false;
@@ -329,6 +331,7 @@ class textparser {
       }
       cells_.push_back(c);
     }
+    if (pos_ == line_.size() && lastbar) return shortrow(true);
     if (peek() != '|') {
       problem(pos_, "the row is longer than the width " +
                         std::to_string(width) + "; expected '|'");
@@ -361,12 +364,13 @@ class textparser {
     return std::nullopt;
   }
 
-  // A row that ended before its width; its closing bar is not a character.
+  // A row that ended before its width. When it ended in a bar, read as a
+  // character, that bar closed the row.
   bool shortrow(bool closed) {
     const std::size_t found = cells_.size() - (closed ? 1 : 0);
-    problem(pos_, "the row has " + std::to_string(found) +
-                      " characters; the width is " +
-                      std::to_string(parts_.width));
+    problem(closed ? pos_ - 1 : pos_, "the row has " + std::to_string(found) +
+                                          " characters; the width is " +
+                                          std::to_string(parts_.width));
     return false;
   }
 
@@ -382,7 +386,7 @@ class textparser {
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
     while (cells_.size() < width) {
-      if (pos_ == line_.size()) return shortrow(line_.back() == '|');
+      if (pos_ == line_.size()) return shortrow(false);
       if (!isdigit(line_[pos_])) {
         if (line_[pos_] == '|') return shortrow(false);
         problem(pos_,
@@ -508,10 +512,11 @@ class textparser {
                             " of a track");
           break;
         }
+        // A faulty hole still counts, and reading goes on at the next one.
         const auto found = hole("a hole");
-        if (!found) break;
-        holes_.push_back(*found);
+        holes_.push_back(found.value_or(holetype()));
         ++count;
+        if (!found) pos_ = std::min(line_.size(), line_.find('(', pos_));
       }
       take();
     }

@@ -138,8 +138,7 @@ TEST_F(Trackcheck, ShowDrawsThePicture) {
 TEST_F(Trackcheck, UsageErrorsAndHelp) {
   runresult result = run("");
   EXPECT_EQ(result.status, 2);
-  const std::string usage =
-      result.errors.substr(result.errors.find('\n') + 1);
+  const std::string usage = result.errors.substr(result.errors.find('\n') + 1);
   EXPECT_EQ(usage.rfind("usage: trackcheck [--show] [--holes]", 0), 0u);
   result = run("--shwo sound.board");
   EXPECT_EQ(result.status, 2);

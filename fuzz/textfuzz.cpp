@@ -1,0 +1,34 @@
+// The fuzz entry point over the board's text. Every input must either be
+// refused with located problems and the board untouched, or build a board
+// whose text builds the same board again and is itself the same text;
+// anything else aborts.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "board/boardfile.h"
+#include "board/boardtext.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  boardtype board;
+  const auto problems = boards::readboardtext(text, board);
+  if (!problems.empty()) {
+    for (const boards::textproblem& problem : problems) {
+      if (problem.line == 0 || problem.column == 0 || problem.message.empty())
+        std::abort();
+    }
+    if (board.height != 0 || board.trackcount != 0 || board.paircount != 0)
+      std::abort();
+    return 0;
+  }
+  const std::string written = boards::writeboardtext(board);
+  boardtype again;
+  if (!boards::readboardtext(written, again).empty()) std::abort();
+  if (boards::encodeboard(again) != boards::encodeboard(board)) std::abort();
+  if (boards::writeboardtext(again) != written) std::abort();
+  return 0;
+}

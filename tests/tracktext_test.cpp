@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "board/boardfile.h"
+#include "tests/sampleboard.h"
+#include "tests/scratch.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Tracktext : public testing::Test {
+ protected:
+  runresult run(const char* tool, const std::string& args) {
+    return runin(tool, dir_, args);
+  }
+  scratchdir dir_;
+};
+
+}  // namespace
+
+TEST_F(Tracktext, TheThreePlayerTextBuildsWhatTrackgenWrites) {
+  ASSERT_EQ(run(TRACKGEN, "").status, 0);
+  const std::string text = std::string(BOARDS_DIR) + "/3player.txt";
+  EXPECT_EQ(run(TRACKBUILD, "'" + text + "' built.board").status, 0);
+  EXPECT_EQ(readbytes(dir_ / "built.board"), readbytes(dir_ / "3player.board"));
+  // The dump, from standard input, builds the same bytes too.
+  const runresult dump = run(TRACKDUMP, "3player.board");
+  ASSERT_EQ(dump.status, 0);
+  writebytes(dir_ / "dump.txt", bytes(dump.output.begin(), dump.output.end()));
+  EXPECT_EQ(run(TRACKBUILD, "- again.board < dump.txt").status, 0);
+  EXPECT_EQ(readbytes(dir_ / "again.board"), readbytes(dir_ / "3player.board"));
+}
+
+TEST_F(Tracktext, EveryBoardDesignedAsTextIsSound) {
+  for (const auto& entry : fs::directory_iterator(BOARDS_DIR)) {
+    SCOPED_TRACE(entry.path());
+    ASSERT_EQ(run(TRACKBUILD, "'" + entry.path().string() + "' x.board").status,
+              0);
+    const runresult check = run(TRACKCHECK, "--holes --color=always x.board");
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_NE(check.output.find("\x1b["), std::string::npos);
+  }
+}
+
+TEST_F(Tracktext, ABadTextWritesNothing) {
+  writebytes(dir_ / "bad.txt", {'h', 'e', 'a', 'd', 'e', 'r', ' ', '1', '\n'});
+  writebytes(dir_ / "out.board", {'o', 'l', 'd'});
+  runresult result = run(TRACKBUILD, "bad.txt out.board");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(
+      result.errors.rfind(
+          "bad.txt:1:9: expected a header value, found 'end of line'\n", 0),
+      0u);
+  EXPECT_EQ(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));
+  result = run(TRACKBUILD, "- new.board < bad.txt");
+  EXPECT_EQ(result.errors.rfind("<stdin>:1:9: ", 0), 0u);
+  EXPECT_FALSE(fs::exists(dir_ / "new.board"));
+  EXPECT_EQ(run(TRACKBUILD, "missing.txt new.board").status, 1);
+}
+
+TEST_F(Tracktext, TrackdumpSaysWhatItLeavesOut) {
+  bytes file = boards::encodeboard(*sampleboard(2, 3, 1, 1, 1));
+  file.insert(file.end(), {1, 2, 3});
+  writebytes(dir_ / "long.board", file);
+  runresult result = run(TRACKDUMP, "long.board");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.errors,
+            "trackdump: long.board: 3 bytes beyond the layout left out\n");
+  result = run(TRACKDUMP, "missing.board");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.output, "");
+}
+
+TEST_F(Tracktext, UsageHelpAndVersion) {
+  for (const char* tool : {TRACKDUMP, TRACKBUILD}) {
+    SCOPED_TRACE(tool);
+    EXPECT_EQ(run(tool, "").status, 2);
+    EXPECT_EQ(run(tool, "--bogus a b").status, 2);
+    EXPECT_EQ(run(tool, "--help").status, 0);
+    EXPECT_NE(run(tool, "--version").output.find(" 1."), std::string::npos);
+  }
+}
+
+TEST_F(Tracktext, OutputThatCannotBeWrittenIsAFailure) {
+  ASSERT_EQ(run(TRACKGEN, "").status, 0);
+  for (const auto& [tool, args] :
+       {std::pair{TRACKDUMP, "3player.board"},
+        std::pair{TRACKCHECK, "--show 3player.board"},
+        std::pair{TRACKCHECK, "--help"}}) {
+    SCOPED_TRACE(tool);
+    const std::string command = "cd '" + dir_.path().string() + "' && '" +
+                                tool + "' " + args + " > /dev/full 2> err";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    const bytes errors = readbytes(dir_ / "err");
+    EXPECT_NE(std::string(errors.begin(), errors.end())
+                  .find("cannot write standard output"),
+              std::string::npos);
+  }
+}
