@@ -314,14 +314,11 @@ class textparser {
   }
 
   bool picturerow() {
-    ++pos_;  // the opening bar
+    const std::size_t open = pos_++;
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    bool lastbar = false;  // whether the last cell read was a bar as written
-    while (cells_.size() < width) {
-      if (pos_ == line_.size()) return shortrow(lastbar);
+    while (cells_.size() < width && pos_ < line_.size()) {
       char c = line_[pos_];
-      lastbar = c == '|';
       if (c == '\\') {
         const auto escaped = escape();
         if (!escaped) return false;
@@ -331,12 +328,7 @@ class textparser {
       }
       cells_.push_back(c);
     }
-    if (pos_ == line_.size() && lastbar) return shortrow(true);
-    if (peek() != '|') {
-      problem(pos_, "the row is longer than the width " +
-                        std::to_string(width) + "; expected '|'");
-      return false;
-    }
+    if (cells_.size() < width || peek() != '|') return wronglength(open);
     ++pos_;
     const auto end = rowend();
     if (!end) return false;
@@ -364,14 +356,40 @@ class textparser {
     return std::nullopt;
   }
 
-  // A row that ended before its width. When it ended in a bar, read as a
-  // character, that bar closed the row.
-  bool shortrow(bool closed) {
-    const std::size_t found = cells_.size() - (closed ? 1 : 0);
-    problem(closed ? pos_ - 1 : pos_, "the row has " + std::to_string(found) +
-                                          " characters; the width is " +
-                                          std::to_string(parts_.width));
+  // A row between bars that is not width long. Bars may stand inside a row,
+  // so its closing bar is the first after which only a row's end byte and a
+  // comment follow; the row's length is counted up to there.
+  bool wronglength(std::size_t open) {
+    for (std::size_t bar = line_.find('|', open + 1); bar != std::string::npos;
+         bar = line_.find('|', bar + 1)) {
+      if (!closes(bar)) continue;
+      std::size_t length = 0;
+      for (std::size_t at = open + 1; at < bar; ++length) {
+        const bool hex = line_.compare(at, 2, "\\x") == 0 && at + 3 < bar;
+        at += hex ? 4 : line_.compare(at, 2, "\\\\") == 0 ? 2 : 1;
+      }
+      problem(bar, "the row has " + std::to_string(length) +
+                       " characters; the width is " +
+                       std::to_string(parts_.width));
+      return false;
+    }
+    problem(line_.size(), "expected '|' to close the row");
     return false;
+  }
+
+  // Whether the bar at this place can close a row.
+  bool closes(std::size_t bar) {
+    const std::size_t saved = pos_;
+    pos_ = bar + 1;
+    bool closing = atend();
+    if (!closing && lookingat("end")) {
+      pos_ += 3;
+      skipblanks();
+      while (isdigit(peek())) ++pos_;
+      closing = atend();
+    }
+    pos_ = saved;
+    return closing;
   }
 
   bool colormap() {
@@ -382,21 +400,20 @@ class textparser {
   }
 
   bool digitrow() {
-    ++pos_;
+    const std::size_t open = pos_++;
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    while (cells_.size() < width) {
-      if (pos_ == line_.size()) return shortrow(false);
-      if (!isdigit(line_[pos_])) {
-        if (line_[pos_] == '|') return shortrow(false);
-        problem(pos_,
-                "expected a digit; values above 9 take a row of "
-                "numbers in brackets");
-        return false;
-      }
+    while (cells_.size() < width && isdigit(peek())) {
       cells_.push_back(static_cast<char>(line_[pos_++] - '0'));
     }
-    if (!punct('|')) return false;
+    if (cells_.size() < width && peek() != '|' && peek() != '\n') {
+      problem(pos_,
+              "expected a digit; values above 9 take a row of numbers in "
+              "brackets");
+      return false;
+    }
+    if (cells_.size() < width || peek() != '|') return wronglength(open);
+    ++pos_;
     return keepcolormaprow();
   }
 
@@ -414,7 +431,11 @@ class textparser {
       if (!value) return false;
       cells_.push_back(static_cast<char>(*value));
     }
-    if (cells_.size() < width) return shortrow(false);
+    if (cells_.size() < width) {
+      problem(pos_, "the row has " + std::to_string(cells_.size()) +
+                        " values; the width is " + std::to_string(width));
+      return false;
+    }
     ++pos_;
     return keepcolormaprow();
   }

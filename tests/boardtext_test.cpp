@@ -100,9 +100,11 @@ TEST(Boardtext, FaultsAreLocated) {
   EXPECT_EQ(with("|a\\\\b|", "|ab|"),
             "8:4: the row has 2 characters; the width is 3");
   EXPECT_EQ(with("|a\\\\b|", "|abcd|"),
-            "8:5: the row is longer than the width 3; expected '|'");
+            "8:6: the row has 4 characters; the width is 3");
   EXPECT_EQ(with("\\\\", "\\n"),
             "8:3: bad escape: '\\\\' is a backslash, '\\xHH' any byte");
+  EXPECT_EQ(with("|012|", "|01|  # a|"),
+            "11:4: the row has 2 characters; the width is 3");
   EXPECT_EQ(with("|012|", "|0a2|"),
             "11:3: expected a digit; values above 9 take a row of numbers in "
             "brackets");

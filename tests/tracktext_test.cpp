@@ -36,9 +36,9 @@ TEST_F(Tracktext, TheThreePlayerTextBuildsWhatTrackgenWrites) {
 
 TEST_F(Tracktext, EveryBoardDesignedAsTextIsSound) {
   for (const auto& entry : fs::directory_iterator(BOARDS_DIR)) {
-    SCOPED_TRACE(entry.path());
-    ASSERT_EQ(run(TRACKBUILD, "'" + entry.path().string() + "' x.board").status,
-              0);
+    const std::string text = entry.path().string();
+    SCOPED_TRACE(text);
+    ASSERT_EQ(run(TRACKBUILD, "'" + text + "' x.board").status, 0);
     const runresult check = run(TRACKCHECK, "--holes --color=always x.board");
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_NE(check.output.find("\x1b["), std::string::npos);
