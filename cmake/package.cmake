@@ -1,0 +1,43 @@
+# What an install holds besides the tools and the library: the CMake package
+# (find_package(boards) gives boards::board), the pkg-config file, the
+# manual pages, and the Debian and tar packages that CPack makes of it all.
+include(CMakePackageConfigHelpers)
+
+set(BOARDS_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/boards)
+install(EXPORT boardsTargets NAMESPACE boards::
+        DESTINATION ${BOARDS_CMAKE_DIR})
+configure_package_config_file(
+  ${PROJECT_SOURCE_DIR}/cmake/boardsConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/boardsConfig.cmake
+  INSTALL_DESTINATION ${BOARDS_CMAKE_DIR})
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/boardsConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/boardsConfig.cmake
+              ${PROJECT_BINARY_DIR}/boardsConfigVersion.cmake
+        DESTINATION ${BOARDS_CMAKE_DIR})
+
+file(RELATIVE_PATH BOARDS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+configure_file(${PROJECT_SOURCE_DIR}/cmake/boards.pc.in
+               ${PROJECT_BINARY_DIR}/boards.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/boards.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+foreach(page trackgen.1 trackcopy.1 trackcheck.1 trackdump.1 trackbuild.1
+             board.5)
+  string(REGEX REPLACE ".*\\." "" section ${page})
+  install(FILES ${PROJECT_SOURCE_DIR}/man/${page}
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endforeach()
+
+set(CPACK_PACKAGE_NAME boards)
+set(CPACK_PACKAGE_VENDOR "The boards developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Board files for games drawn on a text terminal: tools and library")
+set(CPACK_PACKAGE_CONTACT "The boards developers <boards@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+include(CPack)
