@@ -163,19 +163,24 @@ savestatus writeinplace(const std::string& target, const boardtype& board) {
   return savestatus::notwritten;
 }
 
+// Whether a save may put a fresh file in the target's place: not when that
+// would change what the target is (a device, a FIFO, the end of a loop of
+// links), part it from its other names, or replace a file the process may
+// not write; a path that names no file has nothing to replace.
+bool replaceable(const std::string& target, const struct stat* existing) {
+  if (nameof(target).empty()) return false;
+  if (existing == nullptr) return true;
+  return S_ISREG(existing->st_mode) && existing->st_nlink == 1 &&
+         ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 savestatus writeboardfile(const char* path, const boardtype& board) {
   const std::string target = resolvelinks(path);
   struct stat status;
-  const bool exists = ::lstat(target.c_str(), &status) == 0;
-  // Replacing anything but a regular file of one name would change what it
-  // is, or part it from its other names; a path without a name has nothing
-  // to replace. A link still standing here ends a loop of links.
-  if (nameof(target).empty() ||
-      (exists && (!S_ISREG(status.st_mode) || status.st_nlink > 1))) {
-    return writeinplace(target, board);
-  }
+  const struct stat* existing =
+      ::lstat(target.c_str(), &status) == 0 ? &status : nullptr;
   replacement fresh(target);
-  if (!fresh.open(exists ? &status : nullptr)) {
+  if (!replaceable(target, existing) || !fresh.open(existing)) {
     return writeinplace(target, board);
   }
   return encodeto(fresh.fd(), board) && fresh.commit() ? savestatus::written

@@ -139,7 +139,7 @@ class textparser {
 
   // The statement's end: only blanks or a comment may follow.
   void endstatement() {
-    if (!atend()) problem(pos_, "unexpected '" + token() + "'");
+    if (!atend()) problem(pos_, "unexpected " + token());
     take();
   }
 
@@ -158,12 +158,16 @@ class textparser {
   }
   char peek() const { return pos_ < line_.size() ? line_[pos_] : '\n'; }
 
-  // The word or the character at pos_, to name what was found.
+  // The word or the character at pos_, quoted, to name what was found.
   std::string token() const {
+    if (pos_ == line_.size()) return "the end of the line";
     std::size_t end = pos_;
     while (end < line_.size() && isletter(line_[end])) ++end;
-    if (end == pos_ && pos_ < line_.size()) ++end;
-    return pos_ < line_.size() ? line_.substr(pos_, end - pos_) : "end of line";
+    if (end > pos_) return "'" + line_.substr(pos_, end - pos_) + "'";
+    const auto c = static_cast<unsigned char>(line_[pos_]);
+    if (c >= ' ' && c <= '~') return std::string("'") + line_[pos_] + "'";
+    constexpr char hex[] = "0123456789abcdef";
+    return std::string("byte \\x") + hex[c >> 4] + hex[c & 15];
   }
 
   bool lookingat(std::string_view word) {
@@ -185,8 +189,7 @@ class textparser {
       return false;
     }
     if (!lookingat(word)) {
-      problem(pos_,
-              "expected '" + std::string(word) + "', found '" + token() + "'");
+      problem(pos_, "expected '" + std::string(word) + "', found " + token());
       structural_ = true;
       return false;
     }
@@ -197,8 +200,7 @@ class textparser {
   bool punct(char c) {
     skipblanks();
     if (peek() != c) {
-      problem(pos_,
-              std::string("expected '") + c + "', found '" + token() + "'");
+      problem(pos_, std::string("expected '") + c + "', found " + token());
       return false;
     }
     ++pos_;
@@ -215,7 +217,7 @@ class textparser {
     if (negative) ++pos_;
     if (!isdigit(peek())) {
       pos_ = start;
-      problem(pos_, "expected " + what + ", found '" + token() + "'");
+      problem(pos_, "expected " + what + ", found " + token());
       return std::nullopt;
     }
     std::int64_t value = 0;
@@ -516,7 +518,7 @@ class textparser {
       if (read) color = static_cast<std::int32_t>(*read);
       if (read) endstatement();
     } else if (number) {
-      problem(pos_, "expected 'color', found '" + token() + "'");
+      problem(pos_, "expected 'color', found " + token());
     }
     parts_.trackcolor.push_back(color);
   }

@@ -52,7 +52,8 @@ TEST_F(Tracktext, ABadTextWritesNothing) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(
       result.errors.rfind(
-          "bad.txt:1:9: expected a header value, found 'end of line'\n", 0),
+          "bad.txt:1:9: expected a header value, found the end of the line\n",
+          0),
       0u);
   EXPECT_EQ(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));
   result = run(TRACKBUILD, "- new.board < bad.txt");
