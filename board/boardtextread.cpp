@@ -163,11 +163,14 @@ class textparser {
     if (pos_ == line_.size()) return "the end of the line";
     std::size_t end = pos_;
     while (end < line_.size() && isletter(line_[end])) ++end;
-    if (end > pos_) return "'" + line_.substr(pos_, end - pos_) + "'";
     const auto c = static_cast<unsigned char>(line_[pos_]);
-    if (c >= ' ' && c <= '~') return std::string("'") + line_[pos_] + "'";
-    constexpr char hex[] = "0123456789abcdef";
-    return std::string("byte \\x") + hex[c >> 4] + hex[c & 15];
+    if (end == pos_ && (c < ' ' || c > '~')) {
+      constexpr char hex[] = "0123456789abcdef";
+      return std::string("byte \\x") + hex[c >> 4] + hex[c & 15];
+    }
+    std::string quoted = "'";
+    quoted.append(line_, pos_, std::max(end, pos_ + 1) - pos_);
+    return quoted += '\'';
   }
 
   bool lookingat(std::string_view word) {
