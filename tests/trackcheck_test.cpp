@@ -6,6 +6,7 @@
 #include "board/boardfile.h"
 #include "tests/scratch.h"
 #include "trackcheck/checks.h"
+#include "trackcheck/draw.h"
 
 using namespace boards;
 
@@ -149,4 +150,24 @@ TEST_F(Trackcheck, UsageErrorsAndHelp) {
   result = run("--help");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output, usage);
+}
+
+TEST(Drawpicture, ColorsPairsAndMarksHoles) {
+  auto board = soundboard();  // pairs: 0 on 0 unless set
+  const unsigned char pairs[3][2] = {{3, 4}, {12, 200}, {7, 0}};
+  for (int i = 0; i < 3; ++i) std::copy_n(pairs[i], 2, board->pairs[i].get());
+  board->colormap[0][0] = 1;
+  board->colormap[0][2] = 9;  // no such pair: drawn plainly
+  const std::string first = drawpicture(*board, {true, false});
+  EXPECT_EQ(
+      first.substr(7, first.find('\n', 7) - 7),
+      "|\x1b[0;94;48;5;200m.\x1b[0;33;44m.\x1b[0m \x1b[0;33;44m \x1b[0m|");
+  // Holes take their track's pair; the finish is reversed; plainly, numbers.
+  const std::string holes = drawpicture(*board, {true, true});
+  EXPECT_NE(holes.find("|\x1b[0;94;48;5;200m..\x1b[0m \x1b[0;33;44m "
+                       "\x1b[0m|\n|\x1b[0;33;44m \x1b[0;37;40m.."),
+            std::string::npos);
+  EXPECT_NE(holes.find("\x1b[0;33;44;7m."), std::string::npos);
+  EXPECT_EQ(drawpicture(*board, {false, true}),
+            "+----+\n|00  |\n| 11 |\n|  * |\n+----+\n");
 }
