@@ -121,11 +121,14 @@ class replacement {
     const std::string self = "/proc/self/fd/" + std::to_string(file_.fd());
     for (int attempt = 0; attempt < mostattempts; ++attempt) {
       const std::string name = freshname(target_, attempt);
+      int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(),
+                            AT_SYMLINK_FOLLOW);
       // Where /proc is missing, a privileged process can still link it.
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(),
-                   AT_SYMLINK_FOLLOW) == 0 ||
-          ::linkat(file_.fd(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) ==
-              0) {
+      if (linked != 0 && errno != EEXIST) {
+        linked =
+            ::linkat(file_.fd(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+      }
+      if (linked == 0) {
         name_ = name;
         return true;
       }
