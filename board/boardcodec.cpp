@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "board/boardfile.h"
+#include "board/bytesources.h"
 #include "board/int32.h"
 
 namespace boards {
@@ -195,13 +196,7 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
 loadresulttype decodeboard(std::span<const unsigned char> input,
                            boardtype& board) {
   std::span<const unsigned char> rest = input;
-  const bytesource frommemory = [&rest](std::size_t most) {
-    const std::span<const unsigned char> view =
-        rest.first(std::min(most, rest.size()));
-    rest = rest.subspan(view.size());
-    return view;
-  };
-  return decodeboard(frommemory, input.size(), board);
+  return decodeboard(memorysource(rest), input.size(), board);
 }
 
 namespace {

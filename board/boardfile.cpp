@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/bytesources.h"
 #include "board/posixfile.h"
 
 namespace boards {
@@ -30,17 +31,9 @@ loadresulttype readboardfile(const char* path, boardtype& board) {
   // The layout is read in pieces through one buffer, never held whole.
   std::vector<unsigned char> buffer(boardpiecelength);
   int readerror = 0;
-  const bytesource fromfile = [&](std::size_t most) {
-    ssize_t got;
-    do {
-      got = ::read(file.fd(), buffer.data(), std::min(most, buffer.size()));
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) readerror = errno;
-    return std::span<const unsigned char>(buffer.data(),
-                                          got > 0 ? std::size_t(got) : 0);
-  };
   loadresulttype result =
-      decodeboard(fromfile, static_cast<std::uint64_t>(status.st_size), board);
+      decodeboard(filesource(file.fd(), buffer, readerror),
+                  static_cast<std::uint64_t>(status.st_size), board);
   if (result.what == loadresulttype::fault::readfailed) {
     result.error = readerror;
   }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "board/boardtext.h"
+#include "board/bytesources.h"
 
 namespace boards {
 namespace {
@@ -608,13 +609,7 @@ std::vector<textproblem> readboardtext(std::string_view text,
                                        boardtype& board) {
   const auto* data = reinterpret_cast<const unsigned char*>(text.data());
   std::span<const unsigned char> rest(data, text.size());
-  const bytesource frommemory = [&rest](std::size_t most) {
-    const std::span<const unsigned char> view =
-        rest.first(std::min(most, rest.size()));
-    rest = rest.subspan(view.size());
-    return view;
-  };
-  return readboardtext(frommemory, board);
+  return readboardtext(memorysource(rest), board);
 }
 
 }  // namespace boards

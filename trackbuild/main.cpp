@@ -14,6 +14,7 @@
 
 #include "board/boardfile.h"
 #include "board/boardtext.h"
+#include "board/bytesources.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
 
@@ -25,7 +26,8 @@ constexpr char usage[] =
     "Makes the board written as text in TEXT (\"-\": standard input) into "
     "the\nboard file OUTPUT.\n";
 
-// Problems shown past the first ones would mostly follow from them.
+// Builds the board in textpath ("-": standard input) and saves it as output;
+// the exit status.
 int build(const char* textpath, const char* output) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
   const char* name = fromstdin ? "<stdin>" : textpath;
@@ -36,17 +38,9 @@ int build(const char* textpath, const char* output) {
   }
   std::vector<unsigned char> buffer(boards::boardpiecelength);
   int readerror = 0;
-  const boards::bytesource fromfile = [&](std::size_t most) {
-    ssize_t got;
-    do {
-      got = ::read(fd, buffer.data(), std::min(most, buffer.size()));
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) readerror = errno;
-    return std::span<const unsigned char>(buffer.data(),
-                                          got > 0 ? std::size_t(got) : 0);
-  };
   boardtype board;
-  const auto problems = boards::readboardtext(fromfile, board);
+  const auto problems =
+      boards::readboardtext(boards::filesource(fd, buffer, readerror), board);
   if (!fromstdin) ::close(fd);
   if (readerror != 0) {
     std::fprintf(stderr, "%s: %s: %s\n", tool, name, std::strerror(readerror));

@@ -1,0 +1,46 @@
+#ifndef BOARD_BYTESOURCES_H_
+#define BOARD_BYTESOURCES_H_
+
+// Sources of bytes for the board file's decoder and the text reader: bytes
+// in memory, and a file read through a buffer. The library's and its tools'
+// own; not installed.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <span>
+#include <vector>
+
+#include "board/boardfile.h"
+
+namespace boards {
+
+// Hands out the bytes of rest front to back; rest is what is left of them.
+inline bytesource memorysource(std::span<const unsigned char>& rest) {
+  return [&rest](std::size_t most) {
+    const std::span<const unsigned char> view =
+        rest.first(std::min(most, rest.size()));
+    rest = rest.subspan(view.size());
+    return view;
+  };
+}
+
+// Reads the open file fd through buffer; a failed read hands out nothing and
+// leaves its errno in error.
+inline bytesource filesource(int fd, std::vector<unsigned char>& buffer,
+                             int& error) {
+  return [fd, &buffer, &error](std::size_t most) {
+    ssize_t got;
+    do {
+      got = ::read(fd, buffer.data(), std::min(most, buffer.size()));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) error = errno;
+    return std::span<const unsigned char>(buffer.data(),
+                                          got > 0 ? std::size_t(got) : 0);
+  };
+}
+
+}  // namespace boards
+
+#endif  // BOARD_BYTESOURCES_H_
