@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "board/boardfile.h"
+#include "board/boardtext.h"
+#include "tests/sampleboard.h"
+#include "trackedit/model.h"
+
+using trackedit::celltype;
+using trackedit::copykind;
+using trackedit::document;
+
+namespace {
+
+// Everything a document holds, for comparing two of them.
+struct snapshot {
+  std::vector<char> picture;
+  std::vector<unsigned char> colors;
+  std::vector<trackedit::pairtype> pairs;
+  std::vector<trackedit::tracktype> tracks;
+  celltype finish;
+  bool operator==(const snapshot&) const = default;
+};
+
+snapshot take(const document& doc) {
+  snapshot s{{}, {}, doc.pairs(), doc.tracks(), doc.finish()};
+  for (std::int32_t r = 0; r < doc.height(); ++r) {
+    for (std::int32_t c = 0; c < doc.width(); ++c) {
+      s.picture.push_back(doc.character({r, c}));
+      s.colors.push_back(doc.color({r, c}));
+    }
+  }
+  return s;
+}
+
+// The cell-to-hole index agrees with a count made from the tracks.
+void expectindexed(const document& doc) {
+  std::vector<std::vector<std::int32_t>> owners(doc.width() * doc.height());
+  for (std::size_t t = 0; t < doc.tracks().size(); ++t) {
+    for (const celltype hole : doc.tracks()[t].holes) {
+      if (doc.inside(hole)) {
+        owners[hole.row * doc.width() + hole.column].push_back(t);
+      }
+    }
+  }
+  for (std::int32_t r = 0; r < doc.height(); ++r) {
+    for (std::int32_t c = 0; c < doc.width(); ++c) {
+      auto indexed = doc.tracksat({r, c});
+      std::vector<std::int32_t> got(indexed.begin(), indexed.end());
+      std::sort(got.begin(), got.end());
+      ASSERT_EQ(got, owners[r * doc.width() + c]) << r << ", " << c;
+    }
+  }
+}
+
+// One random edit of any kind; cells may fall a little off the picture.
+void randomedit(document& doc, std::mt19937& random) {
+  auto pick = [&](std::int32_t n) {
+    return std::uniform_int_distribution<std::int32_t>(0, n - 1)(random);
+  };
+  const auto cell = [&] {
+    return celltype{pick(doc.height()), pick(doc.width())};
+  };
+  const auto tracks = static_cast<std::int32_t>(doc.tracks().size());
+  const std::int32_t track = tracks ? pick(tracks) : -1;
+  const auto holes =
+      track >= 0 ? static_cast<std::int32_t>(doc.tracks()[track].holes.size())
+                 : 0;
+  switch (pick(16)) {
+    case 0:
+      doc.setcharacters(cell(), cell(), char(' ' + pick(95)));
+      break;
+    case 1:
+      doc.setcolors(cell(), cell(), pick(4));
+      break;
+    case 2:
+      doc.floodcolor(cell(), pick(4));
+      break;
+    case 3:
+      doc.addpair({std::uint8_t(pick(256)), std::uint8_t(pick(256))});
+      break;
+    case 4:
+      doc.removelastpair();
+      break;
+    case 5:
+      if (!doc.pairs().empty()) doc.setpair(pick(doc.pairs().size()), {1, 2});
+      break;
+    case 6:
+      doc.addtrack(pick(5));
+      break;
+    case 7:
+      if (track >= 0) doc.removetrack(track);
+      break;
+    case 8:
+      if (track >= 0) doc.settrackcolor(track, pick(9));
+      break;
+    case 9:
+      if (track >= 0) doc.appendhole(track, cell());
+      break;
+    case 10:
+      if (track >= 0) doc.appendrun(track, cell());
+      break;
+    case 11:
+      if (track >= 0) doc.inserthole(track, pick(holes + 1), cell());
+      break;
+    case 12:
+      if (holes) doc.removehole(track, pick(holes));
+      break;
+    case 13:
+      if (holes) doc.movehole(track, pick(holes), cell());
+      break;
+    case 14:
+      if (track >= 0) {
+        doc.copytrack(track, copykind(pick(4)), {pick(5) - 2, pick(5) - 2});
+      }
+      break;
+    case 15:
+      doc.setfinish(cell());
+      break;
+  }
+}
+
+// Random edit scripts: undoing all of a script gives back the loaded board's
+// bytes, redoing all gives the board the script made, and the index of
+// holes by cell follows every step.
+TEST(TrackeditModel, UndoAndRedoRetraceRandomScripts) {
+  for (std::uint32_t seed = 0; seed < 60; ++seed) {
+    std::mt19937 random(seed);
+    const auto original = sampleboard(6 + seed % 5, 9 + seed % 7, seed % 6,
+                                      seed % 4, 1 + seed % 3);
+    const auto bytes = boards::encodeboard(*original);
+    document doc(*original);
+    for (int i = 0; i < 40; ++i) randomedit(doc, random);
+    expectindexed(doc);
+    const snapshot made = take(doc);
+    EXPECT_EQ(doc.modified(), doc.version() > 0) << seed;
+    while (doc.undo()) {
+    }
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(boards::encodeboard(doc.board()), bytes) << seed;
+    expectindexed(doc);
+    while (doc.redo()) {
+    }
+    EXPECT_EQ(take(doc), made) << seed;
+    expectindexed(doc);
+  }
+}
+
+TEST(TrackeditModel, RunsFollowRowsColumnsAndDiagonals) {
+  document doc(20, 10);
+  doc.addtrack(1);
+  EXPECT_TRUE(doc.appendrun(0, {2, 3}));   // an empty track takes the cell
+  EXPECT_TRUE(doc.appendrun(0, {2, 6}));   // right
+  EXPECT_TRUE(doc.appendrun(0, {5, 3}));   // down and left
+  EXPECT_FALSE(doc.appendrun(0, {6, 5}));  // neither straight nor diagonal
+  EXPECT_FALSE(doc.appendrun(0, {5, 3}));  // the last hole itself
+  const std::vector<celltype> want{{2, 3}, {2, 4}, {2, 5}, {2, 6},
+                                   {3, 5}, {4, 4}, {5, 3}};
+  EXPECT_EQ(doc.tracks()[0].holes, want);
+  ASSERT_TRUE(doc.undo());
+  EXPECT_EQ(doc.tracks()[0].holes.size(), 4u);  // one run is one step
+}
+
+// Tracks of different lengths cannot be saved, are named with their counts,
+// and still give a text that builds.
+TEST(TrackeditModel, DifferentLengthsAreNamedAndRecoverable) {
+  document doc(8, 4);
+  doc.addtrack(0);
+  doc.addtrack(0);
+  doc.appendhole(0, {0, 0});
+  doc.appendrun(0, {0, 3});
+  doc.appendhole(1, {2, 2});
+  EXPECT_EQ(doc.lengthmismatch(), "track 0 has 4 holes, track 1 has 1 hole");
+  boardtype built;
+  EXPECT_TRUE(boards::readboardtext(doc.recovertext(), built).empty());
+  EXPECT_EQ(built.holecount, 4);
+  EXPECT_EQ(built.tracks[1][3].y, 2);
+  EXPECT_EQ(doc.shortenedboard().holecount, 1);
+  doc.appendrun(1, {2, 5});  // (2, 2) to (2, 5)
+  EXPECT_EQ(doc.lengthmismatch(), "");
+  EXPECT_EQ(boards::writeboardtext(doc.board()), doc.recovertext());
+}
+
+}  // namespace

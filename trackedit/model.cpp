@@ -1,0 +1,417 @@
+#include "trackedit/model.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "board/boardtext.h"
+
+namespace trackedit {
+namespace {
+
+std::int32_t sign(std::int32_t value) { return (value > 0) - (value < 0); }
+
+}  // namespace
+
+document::document(std::int32_t width, std::int32_t height)
+    : width_(width),
+      height_(height),
+      picture_(static_cast<std::size_t>(width) * height, ' '),
+      colormap_(picture_.size(), 0),
+      pictureend_(height, '\0'),
+      colorend_(height, 0),
+      pairs_{pairtype{7, 0}},
+      occupants_(picture_.size()) {}
+
+document::document(const boardtype& board)
+    : width_(board.width),
+      height_(board.height),
+      holecount_(board.holecount),
+      picture_(static_cast<std::size_t>(board.width) * board.height),
+      colormap_(picture_.size()),
+      pictureend_(board.height),
+      colorend_(board.height),
+      pairs_(board.paircount),
+      tracks_(board.trackcount),
+      finish_{board.finish.y, board.finish.x},
+      occupants_(picture_.size()) {
+  std::copy_n(board.header, 4, header_);
+  for (std::int32_t r = 0; r < height_; ++r) {
+    std::copy_n(board.picture[r].get(), width_,
+                picture_.begin() + offset({r, 0}));
+    std::copy_n(board.colormap[r].get(), width_,
+                colormap_.begin() + offset({r, 0}));
+    pictureend_[r] = board.picture[r][width_];
+    colorend_[r] = board.colormap[r][width_];
+  }
+  for (std::int32_t i = 0; i < board.paircount; ++i) {
+    pairs_[i] = {board.pairs[i][0], board.pairs[i][1]};
+  }
+  for (std::int32_t t = 0; t < board.trackcount; ++t) {
+    tracks_[t].color = board.trackcolor[t];
+    tracks_[t].holes.reserve(board.holecount);
+    for (std::int32_t i = 0; i < board.holecount; ++i) {
+      tracks_[t].holes.push_back({board.tracks[t][i].y, board.tracks[t][i].x});
+    }
+  }
+  reindex();
+}
+
+bool document::inside(celltype cell) const {
+  return cell.row >= 0 && cell.row < height_ && cell.column >= 0 &&
+         cell.column < width_;
+}
+
+std::optional<std::int32_t> document::holeat(std::int32_t track,
+                                             celltype cell) const {
+  if (!inside(cell)) return std::nullopt;
+  const auto owners = tracksat(cell);
+  if (std::find(owners.begin(), owners.end(), track) == owners.end()) {
+    return std::nullopt;
+  }
+  const auto& holes = tracks_[track].holes;
+  for (std::size_t i = holes.size(); i-- > 0;) {
+    if (holes[i] == cell) return static_cast<std::int32_t>(i);
+  }
+  return std::nullopt;
+}
+
+void document::setcharacters(celltype from, celltype to, char character) {
+  std::vector<change> changes;
+  for (std::int32_t r = std::min(from.row, to.row);
+       r <= std::max(from.row, to.row); ++r) {
+    for (std::int32_t c = std::min(from.column, to.column);
+         c <= std::max(from.column, to.column); ++c) {
+      const std::size_t at = offset({r, c});
+      if (picture_[at] == character) continue;
+      changes.push_back(cellchange{
+          at, {picture_[at], character}, {colormap_[at], colormap_[at]}});
+    }
+  }
+  commit(std::move(changes));
+}
+
+void document::setcolors(celltype from, celltype to, unsigned char color) {
+  std::vector<change> changes;
+  for (std::int32_t r = std::min(from.row, to.row);
+       r <= std::max(from.row, to.row); ++r) {
+    for (std::int32_t c = std::min(from.column, to.column);
+         c <= std::max(from.column, to.column); ++c) {
+      const std::size_t at = offset({r, c});
+      if (colormap_[at] == color) continue;
+      changes.push_back(
+          cellchange{at, {picture_[at], picture_[at]}, {colormap_[at], color}});
+    }
+  }
+  commit(std::move(changes));
+}
+
+void document::floodcolor(celltype start, unsigned char color) {
+  const unsigned char old = colormap_[offset(start)];
+  if (old == color) return;
+  std::vector<bool> seen(colormap_.size());
+  std::vector<celltype> waiting{start};
+  seen[offset(start)] = true;
+  std::vector<change> changes;
+  while (!waiting.empty()) {
+    const celltype cell = waiting.back();
+    waiting.pop_back();
+    const std::size_t at = offset(cell);
+    changes.push_back(
+        cellchange{at, {picture_[at], picture_[at]}, {old, color}});
+    for (const celltype next : {celltype{cell.row - 1, cell.column},
+                                celltype{cell.row + 1, cell.column},
+                                celltype{cell.row, cell.column - 1},
+                                celltype{cell.row, cell.column + 1}}) {
+      if (inside(next) && !seen[offset(next)] &&
+          colormap_[offset(next)] == old) {
+        seen[offset(next)] = true;
+        waiting.push_back(next);
+      }
+    }
+  }
+  commit(std::move(changes));
+}
+
+void document::addpair(pairtype pair) { commit({pairchange{pair, true}}); }
+
+void document::removelastpair() {
+  if (!pairs_.empty()) commit({pairchange{pairs_.back(), false}});
+}
+
+void document::setpair(std::int32_t index, pairtype pair) {
+  if (pairs_[index] != pair) commit({pairset{index, {pairs_[index], pair}}});
+}
+
+void document::addtrack(std::int32_t color) {
+  commit({trackchange{static_cast<std::int32_t>(tracks_.size()),
+                      tracktype{color, {}}, true}});
+}
+
+void document::removetrack(std::int32_t track) {
+  commit({trackchange{track, tracks_[track], false}});
+}
+
+void document::settrackcolor(std::int32_t track, std::int32_t color) {
+  if (tracks_[track].color != color) {
+    commit({trackcolorchange{track, {tracks_[track].color, color}}});
+  }
+}
+
+void document::appendhole(std::int32_t track, celltype cell) {
+  inserthole(track, static_cast<std::int32_t>(tracks_[track].holes.size()),
+             cell);
+}
+
+bool document::appendrun(std::int32_t track, celltype to) {
+  const auto& holes = tracks_[track].holes;
+  if (holes.empty()) {
+    appendhole(track, to);
+    return true;
+  }
+  const celltype last = holes.back();
+  const std::int32_t rows = to.row - last.row;
+  const std::int32_t columns = to.column - last.column;
+  if ((rows == 0 && columns == 0) ||
+      (rows != 0 && columns != 0 && std::abs(rows) != std::abs(columns))) {
+    return false;
+  }
+  const std::int32_t steps = std::max(std::abs(rows), std::abs(columns));
+  std::vector<change> changes;
+  for (std::int32_t i = 1; i <= steps; ++i) {
+    changes.push_back(
+        holechange{track,
+                   static_cast<std::int32_t>(holes.size()) + i - 1,
+                   {last.row + i * sign(rows), last.column + i * sign(columns)},
+                   true});
+  }
+  commit(std::move(changes));
+  return true;
+}
+
+void document::inserthole(std::int32_t track, std::int32_t index,
+                          celltype cell) {
+  commit({holechange{track, index, cell, true}});
+}
+
+void document::removehole(std::int32_t track, std::int32_t index) {
+  commit({holechange{track, index, tracks_[track].holes[index], false}});
+}
+
+void document::movehole(std::int32_t track, std::int32_t index, celltype cell) {
+  const celltype old = tracks_[track].holes[index];
+  if (old != cell) commit({holemove{track, index, {old, cell}}});
+}
+
+void document::copytrack(std::int32_t track, copykind kind, celltype offset) {
+  tracktype copy = tracks_[track];
+  for (celltype& hole : copy.holes) {
+    switch (kind) {
+      case copykind::mirrorcolumns:
+        hole.column = width_ - 1 - hole.column;
+        break;
+      case copykind::mirrorrows:
+        hole.row = height_ - 1 - hole.row;
+        break;
+      case copykind::rotate:
+        hole = {height_ - 1 - hole.row, width_ - 1 - hole.column};
+        break;
+      case copykind::shift:
+        hole = {hole.row + offset.row, hole.column + offset.column};
+        break;
+    }
+  }
+  commit({trackchange{static_cast<std::int32_t>(tracks_.size()),
+                      std::move(copy), true}});
+}
+
+void document::setfinish(celltype cell) {
+  if (finish_ != cell) commit({finishchange{{finish_, cell}}});
+}
+
+bool document::undo() {
+  if (done_.empty()) return false;
+  step last = std::move(done_.back());
+  done_.pop_back();
+  for (auto c = last.changes.rbegin(); c != last.changes.rend(); ++c) {
+    apply(*c, false);
+  }
+  undone_.push_back(std::move(last));
+  ++version_;
+  return true;
+}
+
+bool document::redo() {
+  if (undone_.empty()) return false;
+  step next = std::move(undone_.back());
+  undone_.pop_back();
+  for (const change& c : next.changes) apply(c, true);
+  done_.push_back(std::move(next));
+  ++version_;
+  return true;
+}
+
+bool document::modified() const {
+  return (done_.empty() ? 0 : done_.back().id) != savedid_;
+}
+
+void document::marksaved() { savedid_ = done_.empty() ? 0 : done_.back().id; }
+
+std::string document::lengthmismatch() const {
+  const bool same = std::all_of(
+      tracks_.begin(), tracks_.end(), [this](const tracktype& track) {
+        return track.holes.size() == tracks_.front().holes.size();
+      });
+  if (same) return {};
+  std::string line;
+  for (std::size_t t = 0; t < tracks_.size(); ++t) {
+    line += (t == 0 ? "track " : ", track ") + std::to_string(t) + " has " +
+            std::to_string(tracks_[t].holes.size()) +
+            (tracks_[t].holes.size() == 1 ? " hole" : " holes");
+  }
+  return line;
+}
+
+boardtype document::board() const {
+  return makeboard(tracks_.empty() ? holecount_ : tracks_.front().holes.size());
+}
+
+boardtype document::shortenedboard() const {
+  std::size_t shortest = tracks_.empty() ? holecount_ : SIZE_MAX;
+  for (const tracktype& track : tracks_) {
+    shortest = std::min(shortest, track.holes.size());
+  }
+  return makeboard(shortest);
+}
+
+std::string document::recovertext() const {
+  const std::string mismatch = lengthmismatch();
+  if (mismatch.empty()) return boards::writeboardtext(board());
+  std::size_t longest = 0;
+  for (const tracktype& track : tracks_) {
+    longest = std::max(longest, track.holes.size());
+  }
+  return "# Recovered while the tracks differed in length: " + mismatch +
+         ".\n# Each short track is filled up with copies of its last hole.\n" +
+         boards::writeboardtext(makeboard(longest));
+}
+
+boardtype document::makeboard(std::size_t holecount) const {
+  const auto n = static_cast<std::int32_t>(holecount);
+  boardtype board(height_, width_, n, static_cast<std::int32_t>(tracks_.size()),
+                  static_cast<std::int32_t>(pairs_.size()));
+  std::copy_n(header_, 4, board.header);
+  for (std::int32_t r = 0; r < height_; ++r) {
+    std::copy_n(picture_.begin() + offset({r, 0}), width_,
+                board.picture[r].get());
+    std::copy_n(colormap_.begin() + offset({r, 0}), width_,
+                board.colormap[r].get());
+    board.picture[r][width_] = pictureend_[r];
+    board.colormap[r][width_] = colorend_[r];
+  }
+  for (std::size_t i = 0; i < pairs_.size(); ++i) {
+    board.pairs[i][0] = pairs_[i][0];
+    board.pairs[i][1] = pairs_[i][1];
+  }
+  for (std::size_t t = 0; t < tracks_.size(); ++t) {
+    const auto& holes = tracks_[t].holes;
+    board.trackcolor[t] = tracks_[t].color;
+    for (std::int32_t i = 0; i < n; ++i) {
+      const celltype hole = holes.empty()                   ? celltype{}
+                            : std::size_t(i) < holes.size() ? holes[i]
+                                                            : holes.back();
+      board.tracks[t][i].set(hole.row, hole.column);
+    }
+  }
+  board.finish.set(finish_.row, finish_.column);
+  return board;
+}
+
+void document::commit(std::vector<change> changes) {
+  if (changes.empty()) return;
+  for (const change& c : changes) apply(c, true);
+  done_.push_back({std::move(changes), nextid_++});
+  undone_.clear();
+  ++version_;
+}
+
+void document::apply(const change& c, bool forward) {
+  std::visit([this, forward](const auto& each) { apply(each, forward); }, c);
+}
+
+void document::apply(const cellchange& c, bool forward) {
+  picture_[c.offset] = c.character[forward];
+  colormap_[c.offset] = c.color[forward];
+}
+
+void document::apply(const holechange& c, bool forward) {
+  auto& holes = tracks_[c.track].holes;
+  if (c.insert == forward) {
+    holes.insert(holes.begin() + c.index, c.cell);
+  } else {
+    holes.erase(holes.begin() + c.index);
+  }
+  index(c.track, c.cell, c.insert == forward);
+}
+
+void document::apply(const holemove& c, bool forward) {
+  tracks_[c.track].holes[c.index] = c.cell[forward];
+  index(c.track, c.cell[!forward], false);
+  index(c.track, c.cell[forward], true);
+}
+
+void document::apply(const trackchange& c, bool forward) {
+  const bool last = c.index + 1 >= static_cast<std::int32_t>(tracks_.size()) +
+                                       (c.insert == forward);
+  if (c.insert == forward) {
+    tracks_.insert(tracks_.begin() + c.index, c.track);
+  } else {
+    tracks_.erase(tracks_.begin() + c.index);
+  }
+  // Tracks after the one that came or went are renumbered; at the end only
+  // its own holes move in or out of the index.
+  if (!last) return reindex();
+  for (const celltype hole : c.track.holes) {
+    index(c.index, hole, c.insert == forward);
+  }
+}
+
+void document::apply(const trackcolorchange& c, bool forward) {
+  tracks_[c.track].color = c.color[forward];
+}
+
+void document::apply(const pairchange& c, bool forward) {
+  if (c.insert == forward) {
+    pairs_.push_back(c.pair);
+  } else {
+    pairs_.pop_back();
+  }
+}
+
+void document::apply(const pairset& c, bool forward) {
+  pairs_[c.index] = c.pair[forward];
+}
+
+void document::apply(const finishchange& c, bool forward) {
+  finish_ = c.cell[forward];
+}
+
+void document::index(std::int32_t track, celltype cell, bool add) {
+  if (!inside(cell)) return;
+  auto& owners = occupants_[offset(cell)];
+  if (add) {
+    owners.push_back(track);
+  } else {
+    owners.erase(std::find(owners.begin(), owners.end(), track));
+  }
+}
+
+void document::reindex() {
+  for (auto& owners : occupants_) owners.clear();
+  for (std::size_t t = 0; t < tracks_.size(); ++t) {
+    for (const celltype hole : tracks_[t].holes) {
+      index(static_cast<std::int32_t>(t), hole, true);
+    }
+  }
+}
+
+}  // namespace trackedit

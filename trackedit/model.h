@@ -1,0 +1,201 @@
+#ifndef TRACKEDIT_MODEL_H_
+#define TRACKEDIT_MODEL_H_
+
+// The board being edited, with no screen in it: the picture, the colormap,
+// the pairs, the tracks and the finish, changed only through edits that
+// remember what they changed. Each edit is one step of undo; a step holds the
+// cells and holes it touched and nothing else, so undo is unlimited and costs
+// memory in proportion to the edits. While editing, tracks may differ in
+// length; the board file wants them equal, so the board is made only when
+// they are.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "board/boardtype.h"
+
+namespace trackedit {
+
+// A cell of the picture, row first like every coordinate in the system.
+struct celltype {
+  std::int32_t row = 0;
+  std::int32_t column = 0;
+  bool operator==(const celltype&) const = default;
+};
+
+using pairtype = std::array<unsigned char, 2>;  // foreground, background
+
+struct tracktype {
+  std::int32_t color = 0;  // a color index, the track's own pair
+  std::vector<celltype> holes;
+  bool operator==(const tracktype&) const = default;
+};
+
+// How a copy of a track is laid out from the original.
+enum class copykind {
+  mirrorcolumns,  // left and right swapped
+  mirrorrows,     // top and bottom swapped
+  rotate,         // turned half a circle around the picture's center
+  shift,          // moved by an offset
+};
+
+class document {
+ public:
+  // A board of width x height blank cells, no tracks and one pair.
+  document(std::int32_t width, std::int32_t height);
+  // The board as loaded; every byte the file holds is kept.
+  explicit document(const boardtype& board);
+
+  std::int32_t width() const { return width_; }
+  std::int32_t height() const { return height_; }
+  bool inside(celltype cell) const;
+  char character(celltype cell) const { return picture_[offset(cell)]; }
+  unsigned char color(celltype cell) const { return colormap_[offset(cell)]; }
+  const std::vector<pairtype>& pairs() const { return pairs_; }
+  const std::vector<tracktype>& tracks() const { return tracks_; }
+  celltype finish() const { return finish_; }
+  // The tracks that have a hole on the cell, once per hole, in no order.
+  std::span<const std::int32_t> tracksat(celltype cell) const {
+    return occupants_[offset(cell)];
+  }
+  // The last of the track's holes on the cell, if any.
+  std::optional<std::int32_t> holeat(std::int32_t track, celltype cell) const;
+
+  // Picture and colors. A rectangle is given by two opposite corners.
+  void setcharacters(celltype from, celltype to, char character);
+  void setcolors(celltype from, celltype to, unsigned char color);
+  // Gives the region of the cell's color index, reached through edges, the
+  // new index.
+  void floodcolor(celltype start, unsigned char color);
+
+  // Pairs: added at the end, removed from the end so no index moves.
+  void addpair(pairtype pair);
+  void removelastpair();
+  void setpair(std::int32_t index, pairtype pair);
+
+  // Tracks and holes. Indices must be in range (insert may be at the end).
+  void addtrack(std::int32_t color);
+  void removetrack(std::int32_t track);
+  void settrackcolor(std::int32_t track, std::int32_t color);
+  void appendhole(std::int32_t track, celltype cell);
+  // Appends the holes from the track's last hole up to the cell along a row,
+  // a column or a diagonal; false, and nothing changed, when the cell is on
+  // none of them or is the last hole. An empty track gets the cell alone.
+  bool appendrun(std::int32_t track, celltype to);
+  void inserthole(std::int32_t track, std::int32_t index, celltype cell);
+  void removehole(std::int32_t track, std::int32_t index);
+  void movehole(std::int32_t track, std::int32_t index, celltype cell);
+  // Adds a copy of the track as the last track, with the same color; shift
+  // moves it by offset, the other kinds ignore offset.
+  void copytrack(std::int32_t track, copykind kind, celltype offset = {});
+  void setfinish(celltype cell);
+
+  // Whether there was a step to undo or redo.
+  bool undo();
+  bool redo();
+  // Whether the board differs from the one last saved (or loaded).
+  bool modified() const;
+  void marksaved();
+  // Changes whenever the board does, undo and redo included.
+  std::uint64_t version() const { return version_; }
+
+  // Empty when every track has the same number of holes, else a line that
+  // names each track and its count: "track 0 has 12 holes, track 1 has 9".
+  std::string lengthmismatch() const;
+  // The board file's board; only when lengthmismatch() is empty.
+  boardtype board() const;
+  // The board with every track cut to the shortest one's length, for checks
+  // while the lengths differ.
+  boardtype shortenedboard() const;
+  // The board's text, buildable even while the lengths differ: short tracks
+  // are filled up with their last hole and a comment at the top says so.
+  std::string recovertext() const;
+
+ private:
+  struct cellchange {
+    std::size_t offset;
+    char character[2];
+    unsigned char color[2];
+  };
+  struct holechange {  // a hole inserted (or removed, undone)
+    std::int32_t track, index;
+    celltype cell;
+    bool insert;
+  };
+  struct holemove {
+    std::int32_t track, index;
+    celltype cell[2];
+  };
+  struct trackchange {  // a track inserted (or removed, undone)
+    std::int32_t index;
+    tracktype track;
+    bool insert;
+  };
+  struct trackcolorchange {
+    std::int32_t track, color[2];
+  };
+  struct pairchange {  // a pair added at the end (or removed, undone)
+    pairtype pair;
+    bool insert;
+  };
+  struct pairset {
+    std::int32_t index;
+    pairtype pair[2];
+  };
+  struct finishchange {
+    celltype cell[2];
+  };
+  using change =
+      std::variant<cellchange, holechange, holemove, trackchange,
+                   trackcolorchange, pairchange, pairset, finishchange>;
+  struct step {
+    std::vector<change> changes;
+    std::uint64_t id;
+  };
+
+  std::size_t offset(celltype cell) const {
+    return static_cast<std::size_t>(cell.row) * width_ + cell.column;
+  }
+  void commit(std::vector<change> changes);
+  void apply(const change& c, bool forward);
+  void apply(const cellchange& c, bool forward);
+  void apply(const holechange& c, bool forward);
+  void apply(const holemove& c, bool forward);
+  void apply(const trackchange& c, bool forward);
+  void apply(const trackcolorchange& c, bool forward);
+  void apply(const pairchange& c, bool forward);
+  void apply(const pairset& c, bool forward);
+  void apply(const finishchange& c, bool forward);
+  void index(std::int32_t track, celltype cell, bool add);
+  void reindex();
+  boardtype makeboard(std::size_t holecount) const;
+
+  std::int32_t header_[4] = {};
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  std::int32_t holecount_ = 0;  // what the file said, kept while no tracks
+  std::vector<char> picture_;
+  std::vector<unsigned char> colormap_;
+  // Each row's terminator slot, carried through the file unchanged.
+  std::vector<char> pictureend_;
+  std::vector<unsigned char> colorend_;
+  std::vector<pairtype> pairs_;
+  std::vector<tracktype> tracks_;
+  celltype finish_;
+  std::vector<std::vector<std::int32_t>> occupants_;  // per cell
+
+  std::vector<step> done_;
+  std::vector<step> undone_;
+  std::uint64_t nextid_ = 1;
+  std::uint64_t savedid_ = 0;  // the id of the top step when saved; 0: none
+  std::uint64_t version_ = 0;
+};
+
+}  // namespace trackedit
+
+#endif  // TRACKEDIT_MODEL_H_
