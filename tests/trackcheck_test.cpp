@@ -127,13 +127,38 @@ TEST_F(Trackcheck, ReportsEachFileAndFailsOnAnyProblem) {
             "missing.board: 1 problem\n");
 }
 
-TEST_F(Trackcheck, ShowDrawsThePicture) {
+TEST_F(Trackcheck, ShowDrawsThePictureUnderRulers) {
   write("sound.board", *soundboard());
-  const runresult result = run("--show sound.board");
+  runresult result = run("--show sound.board");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output,
-            "+----+\n|..  |\n| .. |\n|  . |\n+----+\n"
+            "  0\n  |...\n +----+\n0|..  |\n1| .. |\n2|  . |\n +----+\n"
             "sound.board: ok, 2 tracks of 2 holes, 4x3 picture, 3 pairs\n");
+  // Row numbers take the room of the widest; counts of one are singular.
+  boardtype wide(11, 12, 1, 1, 1);
+  wide.finish.set(10, 11);
+  wide.picture[10][11] = wide.picture[0][0] = '.';
+  write("wide.board", wide);
+  result = run("--holes wide.board");
+  EXPECT_EQ(result.output.substr(0, result.output.find("\n 1|")),
+            "   0         10\n   |....+....|.\n  +------------+\n"
+            " 0|0           |");
+  EXPECT_EQ(result.output.substr(result.output.find("\n10|")),
+            "\n10|           *|\n  +------------+\n"
+            "wide.board: ok, 1 track of 1 hole, 12x11 picture, 1 pair\n");
+  wide.picture[0][0] = ' ';
+  write("wide.board", wide);
+  EXPECT_EQ(run("wide.board").output,
+            "wide.board: track 0 hole 0 at (0, 0): on a blank cell\n"
+            "wide.board: 1 problem\n");
+  wide.initialize(1, 101, 0, 0, 0);
+  wide.picture[0][0] = '.';
+  wide.finish.set(0, 0);
+  write("wide.board", wide);
+  result = run("wide.board");
+  EXPECT_NE(result.output.find("wide.board: 1 more problem not listed\n"
+                               "wide.board: 101 problems\n"),
+            std::string::npos);
 }
 
 TEST_F(Trackcheck, UsageErrorsAndHelp) {
@@ -158,16 +183,22 @@ TEST(Drawpicture, ColorsPairsAndMarksHoles) {
   for (int i = 0; i < 3; ++i) std::copy_n(pairs[i], 2, board->pairs[i].get());
   board->colormap[0][0] = 1;
   board->colormap[0][2] = 9;  // no such pair: drawn plainly
-  const std::string first = drawpicture(*board, {true, false});
-  EXPECT_EQ(
-      first.substr(7, first.find('\n', 7) - 7),
-      "|\x1b[0;94;48;5;200m.\x1b[0;33;44m.\x1b[0m \x1b[0;33;44m \x1b[0m|");
-  // Holes take their track's pair; the finish is reversed; plainly, numbers.
+  const auto row = [](const std::string& picture, int r) {
+    const std::size_t start = picture.find("\n" + std::to_string(r) + "|");
+    return picture.substr(start + 1, picture.find('\n', start + 1) - start - 1);
+  };
+  EXPECT_EQ(row(drawpicture(*board, {true, false}), 0),
+            "0|\x1b[0;94;48;5;200m.\x1b[0;33;44m.\x1b[0m \x1b[0;33;44m "
+            "\x1b[0m|");
+  // Holes take their track's pair and the finish a bold look of its own,
+  // which leaves its blue cell's blue; plainly, track glyphs.
   const std::string holes = drawpicture(*board, {true, true});
-  EXPECT_NE(holes.find("|\x1b[0;94;48;5;200m..\x1b[0m \x1b[0;33;44m "
-                       "\x1b[0m|\n|\x1b[0;33;44m \x1b[0;37;40m.."),
-            std::string::npos);
-  EXPECT_NE(holes.find("\x1b[0;33;44;7m."), std::string::npos);
-  EXPECT_EQ(drawpicture(*board, {false, true}),
-            "+----+\n|00  |\n| 11 |\n|  * |\n+----+\n");
+  EXPECT_EQ(row(holes, 0),
+            "0|\x1b[0;94;48;5;200m..\x1b[0m \x1b[0;33;44m \x1b[0m|");
+  EXPECT_EQ(row(holes, 1), "1|\x1b[0;33;44m \x1b[0;37;40m.. \x1b[0m|");
+  EXPECT_EQ(row(holes, 2),
+            "2|\x1b[0;33;44m  \x1b[0;1;97;41m.\x1b[0;33;44m \x1b[0m|");
+  const std::string plain = drawpicture(*board, {false, true});
+  EXPECT_EQ(plain.substr(plain.find("+\n")),
+            "+\n0|00  |\n1| 11 |\n2|  * |\n +----+\n");
 }

@@ -1,36 +1,15 @@
 #include "trackcheck/draw.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <optional>
+
+#include "board/boardlook.h"
 
 namespace {
 
-constexpr std::int32_t nohole = -1;
-
-// The track of the hole on each cell, row by row; the finish counts as
-// track trackcount. Holes off the picture are not drawn.
-std::vector<std::int32_t> holemap(const boardtype& board) {
-  const auto width = static_cast<std::size_t>(board.width);
-  std::vector<std::int32_t> owner(width * board.height, nohole);
-  const auto mark = [&](const holetype& hole, std::int32_t track) {
-    if (hole.y >= 0 && hole.y < board.height && hole.x >= 0 &&
-        hole.x < board.width) {
-      owner[hole.y * width + hole.x] = track;
-    }
-  };
-  for (std::int32_t t = 0; t < board.trackcount; ++t) {
-    for (std::int32_t i = 0; i < board.holecount; ++i) {
-      mark(board.tracks[t][i], t);
-    }
-  }
-  mark(board.finish, board.trackcount);
-  return owner;
-}
-
-char tracksymbol(std::int32_t track) {
-  constexpr char symbols[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  return track < 36 ? symbols[track] : '+';
-}
+using boards::celllook;
+using boards::colorpair;
 
 void appendcolor(std::string& out, unsigned char color, bool background) {
   if (color < 8) {
@@ -42,48 +21,69 @@ void appendcolor(std::string& out, unsigned char color, bool background) {
   }
 }
 
-// The escape that sets a cell's look: a pair index (or none) and reverse.
-std::string lookof(const boardtype& board, std::int32_t pair, bool reverse) {
+// The escape that sets a cell's look: its pair's colors, none when the
+// index has no pair, and the finish's own colors in bold.
+std::string escapeof(const boardtype& board, const celllook& look) {
+  std::optional<colorpair> colors = boards::paircolors(board, look.pair);
+  if (look.finish()) colors = boards::finishcolors(board, look.pair);
   std::string escape = "\x1b[0";
-  if (pair >= 0 && pair < board.paircount) {
+  if (look.finish()) escape += ";1";
+  if (colors) {
     escape += ';';
-    appendcolor(escape, board.pairs[pair][0], false);
+    appendcolor(escape, (*colors)[0], false);
     escape += ';';
-    appendcolor(escape, board.pairs[pair][1], true);
+    appendcolor(escape, (*colors)[1], true);
   }
-  if (reverse) escape += ";7";
   return escape + 'm';
+}
+
+// A ruler line over the picture, without trailing blanks.
+std::string rulerline(std::size_t margin, std::string ruler) {
+  ruler.erase(ruler.find_last_not_of(' ') + 1);
+  return std::string(margin, ' ') + ruler + '\n';
+}
+
+std::string drawrow(const boardtype& board, const boards::holemap* holes,
+                    std::int32_t row, bool color) {
+  std::string out;
+  const std::string plain = "\x1b[0m";
+  std::string current = plain;
+  for (std::int32_t c = 0; c < board.width; ++c) {
+    const celllook look = boards::lookofcell(
+        board, row, c, holes ? holes->at(row, c) : boards::nohole);
+    if (color) {
+      const std::string escape = escapeof(board, look);
+      if (escape != current) out += current = escape;
+      out += look.picture;
+    } else {
+      out += look.glyph;
+    }
+  }
+  if (current != plain) out += plain;
+  return out;
 }
 
 }  // namespace
 
 std::string drawpicture(const boardtype& board, drawingtype how) {
-  const std::vector<std::int32_t> owner =
-      how.holes ? holemap(board) : std::vector<std::int32_t>();
-  std::string rule = "+";
-  rule.append(board.width, '-').append("+\n");
-  std::string out = rule;
-  const std::string plain = "\x1b[0m";
+  const std::optional<boards::holemap> holes =
+      how.holes ? std::optional<boards::holemap>(board) : std::nullopt;
+  const std::size_t margin =
+      std::to_string(board.height > 0 ? board.height - 1 : 0).size();
+  std::string out;
+  if (board.width > 0) {
+    // Room for the last label to run past the last column.
+    const std::int32_t spill = std::min(2, INT32_MAX - board.width);
+    out += rulerline(margin + 1, boards::columnlabels(0, board.width + spill));
+    out += rulerline(margin + 1, boards::columnticks(0, board.width));
+  }
+  std::string rule(margin, ' ');
+  rule.append("+").append(board.width, '-').append("+\n");
+  out += rule;
   for (std::int32_t r = 0; r < board.height; ++r) {
-    out += '|';
-    std::string current = plain;
-    for (std::int32_t c = 0; c < board.width; ++c) {
-      char cell = board.picture[r][c];
-      if (cell < ' ' || cell > '~') cell = '?';
-      std::int32_t pair = board.colormap[r][c];
-      const std::int32_t track =
-          how.holes ? owner[std::size_t(r) * board.width + c] : nohole;
-      const bool finish = track == board.trackcount;
-      if (track != nohole && !finish) pair = board.trackcolor[track];
-      if (how.color) {
-        const std::string look = lookof(board, pair, finish);
-        if (look != current) out += current = look;
-      } else if (track != nohole) {
-        cell = finish ? '*' : tracksymbol(track);
-      }
-      out += cell;
-    }
-    if (current != plain) out += plain;
+    const std::string number = std::to_string(r);
+    out.append(margin - number.size(), ' ').append(number).append("|");
+    out += drawrow(board, holes ? &*holes : nullptr, r, how.color);
     out += "|\n";
   }
   return out + rule;
