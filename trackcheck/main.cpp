@@ -13,6 +13,7 @@
 #include "board/boardfile.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/counted.h"
 #include "trackcheck/checks.h"
 #include "trackcheck/draw.h"
 
@@ -36,10 +37,10 @@ void say(const char* file, const std::string& text) {
 }
 
 std::string summary(const boardtype& board) {
-  return "ok, " + std::to_string(board.trackcount) + " tracks of " +
-         std::to_string(board.holecount) + " holes, " +
+  return "ok, " + tools::counted(board.trackcount, "track") + " of " +
+         tools::counted(board.holecount, "hole") + ", " +
          std::to_string(board.width) + "x" + std::to_string(board.height) +
-         " picture, " + std::to_string(board.paircount) + " pairs";
+         " picture, " + tools::counted(board.paircount, "pair");
 }
 
 // Checks one file and reports on it, drawing its picture when show; whether
@@ -55,20 +56,23 @@ bool check(const char* file, bool show, drawingtype how) {
   if (show) std::fputs(drawpicture(board, how).c_str(), stdout);
   problemlisttype problems = findproblems(board, listedproblems);
   if (loaded.found > loaded.needed) {
-    problems.add(std::to_string(loaded.found - loaded.needed) +
-                 " bytes beyond the layout, lost on a copy");
+    problems.add(
+        tools::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
+                       "byte") +
+        " beyond the layout, lost on a copy");
   }
   for (const std::string& line : problems.lines) say(file, line);
   if (problems.count > static_cast<std::int64_t>(problems.lines.size())) {
-    say(file, std::to_string(problems.count - problems.lines.size()) +
-                  " more problems not listed");
+    say(file, tools::counted(problems.count - static_cast<std::int64_t>(
+                                                  problems.lines.size()),
+                             "more problem") +
+                  " not listed");
   }
   if (problems.count == 0) {
     say(file, summary(board));
     return true;
   }
-  say(file, std::to_string(problems.count) +
-                (problems.count == 1 ? " problem" : " problems"));
+  say(file, tools::counted(problems.count, "problem"));
   return false;
 }
 

@@ -8,6 +8,7 @@
 #include "board/boardtext.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/counted.h"
 
 namespace {
 
@@ -24,9 +25,10 @@ int dump(const char* file) {
     return 1;
   }
   if (loaded.found > loaded.needed) {
-    std::fprintf(stderr, "%s: %s: %llu bytes beyond the layout left out\n",
-                 tool, file,
-                 static_cast<unsigned long long>(loaded.found - loaded.needed));
+    const std::string extra = tools::counted(
+        static_cast<std::int64_t>(loaded.found - loaded.needed), "byte");
+    std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool, file,
+                 extra.c_str());
   }
   const bool written =
       boards::writeboardtext(board, [](std::span<const unsigned char> piece) {
