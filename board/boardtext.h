@@ -10,14 +10,17 @@
 //   width 55                then height, holes (per track), tracks, pairs
 //   picture                 then height rows of width characters between
 //   |.....|.....|   |       bars; "\\" is a backslash, "\xHH" any byte
-//   colormap                then height rows: width digits between bars,
-//   |1111100000001|         or width numbers 0 to 255 between brackets
-//   [12 0 255 3 3 3 ...]
+//   colormap                then height rows: width digits between bars
+//   |11111a0000001|         ("a" to "z" stand for 10 to 35), or width
+//   [12 0 255 3 3 3 ...]    numbers 0 to 255 between brackets
 //   pair 0 7                one per pair: foreground and background color
 //   track 0 color 4         per track, its color, then its holes as
-//   (0, 0) (0, 1) (0, 2)    (row, column), any number to a line
+//   (0, 0) (0, 1) (0, 2)    (row, column), any number to a line; a side
+//   (0, 4..8) (1..5 by 2, 9)  may be a run "first..last", "by N" a step
 //   finish (5, 44)          the final hole, and the end of the board
 //
+// A run goes from its first value to its last, up or down; with both sides
+// run, the holes go diagonally and both sides hold as many values.
 // A row whose last byte (the terminator slot) is not 0 says so after its
 // closing bar: "|abc| end 32".
 
@@ -38,18 +41,50 @@ struct textproblem {
   std::string message;
 };
 
+// A place in a text: line and column counted from 1 (columns in bytes).
+struct textplace {
+  std::uint64_t line = 0;
+  std::uint64_t column = 0;
+};
+
+// Where the parts of a board stand in the text it was read from, so that
+// what is said about the built board can point into the text.
+struct textplaces {
+  // A hole item, single or run, and the number of its first hole.
+  struct holeitem {
+    std::int32_t first = 0;
+    textplace place;
+  };
+  std::vector<textplace> picturerows, colormaprows;  // the opening bars
+  std::vector<textplace> tracks;                     // the "track" lines
+  std::vector<std::vector<holeitem>> holeitems;      // per track, in order
+  textplace finish;
+  // What reads but is most likely a slip: a raw control byte in a picture
+  // row, at most one a row.
+  std::vector<textproblem> warnings;
+
+  // The item that holds a track's hole; line 0 when there is none.
+  textplace hole(std::int32_t track, std::int32_t hole) const;
+};
+
 // Reads a board from its text, handed out by the source a piece at a time
 // (an empty piece ends the text). Returns the problems found, in order: the
-// first, and more as long as they can be told apart reliably. The board is
-// replaced only when there are none. Memory follows the text, whatever sizes
-// it declares.
+// first, and more as long as they can be told apart reliably, at most 20.
+// The board is replaced only when there are none. Memory follows the board
+// the text holds, whatever sizes it declares. With places, says where each
+// part stands.
 std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board);
+std::vector<textproblem> readboardtext(const bytesource& source,
+                                       boardtype& board, textplaces& places);
 std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
+std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
+                                       textplaces& places);
 
 // Hands the board's text to the sink in pieces; whether it took them all.
 // The text is canonical: reading it and writing the board again gives the
-// same text.
+// same text. A track's holes are written in the fewest items, three or more
+// holes that share a step making a run.
 bool writeboardtext(const boardtype& board, const bytesink& sink);
 std::string writeboardtext(const boardtype& board);
 

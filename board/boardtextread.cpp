@@ -1,11 +1,14 @@
 // Reading the text form of a board. The text is read a line at a time and a
 // row, a track or a table is sized only once its text has been read, so a
 // text that claims a huge picture and holds three characters costs three
-// characters. Every statement is one line; a fault inside a line is reported
-// and the next line read, while a statement out of place ends the reading.
+// characters (a run of holes costs the holes it holds). Every statement is one
+// line; a fault inside a line is reported and the next line read, while a
+// statement out of place ends the reading.
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -66,6 +69,14 @@ class linereader {
 bool isblank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool isletter(char c) { return c >= 'a' && c <= 'z'; }
 bool isdigit(char c) { return c >= '0' && c <= '9'; }
+bool iscontrol(char c) { return (c >= 0 && c < ' ') || c == 127; }
+
+// A colormap cell in a row of digits: 0 to 9, then a to z for 10 to 35.
+int cellvalue(char c) {
+  if (isdigit(c)) return c - '0';
+  if (isletter(c)) return c - 'a' + 10;
+  return -1;
+}
 
 int hexvalue(char c) {
   if (isdigit(c)) return c - '0';
@@ -111,9 +122,34 @@ boardtype assemble(boardparts& parts) {
   return board;
 }
 
+// One side of a hole item: a value, or the run first..last by step.
+struct runside {
+  std::int64_t first = 0, last = 0, step = 1;
+  std::int64_t count() const { return std::abs(last - first) / step + 1; }
+  std::int32_t at(std::int64_t index) const {
+    return static_cast<std::int32_t>(first +
+                                     (last < first ? -index : index) * step);
+  }
+};
+
+// A hole item: its two sides, and the holes it stands for.
+struct holerun {
+  runside row, column;
+  std::int64_t count = 1;
+};
+
+std::string at(const holetype& hole) {
+  return "(" + std::to_string(hole.y) + ", " + std::to_string(hole.x) + ")";
+}
+
+std::int32_t distance(const holetype& a, const holetype& b) {
+  return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y));
+}
+
 class textparser {
  public:
-  explicit textparser(const bytesource& source) : lines_(source) {}
+  textparser(const bytesource& source, textplaces* places)
+      : lines_(source), places_(places) {}
 
   std::vector<textproblem> parse(boardtype& board) {
     if (head() && picture() && colormap() && pairs() && tracks() && finish()) {
@@ -251,6 +287,59 @@ class textparser {
     return found;
   }
 
+  // A side of a hole item, single or a run; a run that misses its last
+  // value is refused rather than cut short.
+  std::optional<runside> side(const std::string& what) {
+    skipblanks();
+    const std::size_t start = pos_;
+    const auto first = number(0, 255, what);
+    if (!first) return std::nullopt;
+    runside side;
+    side.first = side.last = *first;
+    skipblanks();
+    if (line_.compare(pos_, 2, "..") != 0) return side;
+    pos_ += 2;
+    runseen_ = true;
+    const auto last = number(0, 255, what);
+    if (!last) return std::nullopt;
+    side.last = *last;
+    if (lookingat("by")) {
+      pos_ += 2;
+      const auto step = number(1, 255, "a step");
+      if (!step) return std::nullopt;
+      side.step = *step;
+    }
+    if (std::abs(side.last - side.first) % side.step != 0) {
+      problem(start, "steps of " + std::to_string(side.step) + " from " +
+                         std::to_string(side.first) + " miss " +
+                         std::to_string(side.last));
+      return std::nullopt;
+    }
+    return side;
+  }
+
+  // "(row, column)", where either side or both may be a run.
+  std::optional<holerun> holeitem() {
+    const std::size_t open = pos_;
+    if (!punct('(')) return std::nullopt;
+    holerun run;
+    const auto row = side("a hole row");
+    if (!row || !punct(',')) return std::nullopt;
+    const auto column = side("a hole column");
+    if (!column || !punct(')')) return std::nullopt;
+    run.row = *row;
+    run.column = *column;
+    const std::int64_t rows = row->count(), columns = column->count();
+    if (rows > 1 && columns > 1 && rows != columns) {
+      problem(open, "a diagonal run takes as many rows as columns, found " +
+                        std::to_string(rows) + " rows and " +
+                        std::to_string(columns) + " columns");
+      return std::nullopt;
+    }
+    run.count = std::max(rows, columns);
+    return run;
+  }
+
   // ---- the sections, in order ----
 
   bool head() {
@@ -321,8 +410,10 @@ class textparser {
 
   bool picturerow() {
     const std::size_t open = pos_++;
+    if (places_ != nullptr) places_->picturerows.push_back(here(open));
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
+    std::optional<std::size_t> control;
     while (cells_.size() < width && pos_ < line_.size()) {
       char c = line_[pos_];
       if (c == '\\') {
@@ -330,11 +421,20 @@ class textparser {
         if (!escaped) return false;
         c = *escaped;
       } else {
+        if (iscontrol(c) && !control) control = pos_;
         ++pos_;
       }
       cells_.push_back(c);
     }
     if (cells_.size() < width || peek() != '|') return wronglength(open);
+    if (control && places_ != nullptr) {
+      const auto byte = static_cast<unsigned char>(line_[*control]);
+      constexpr char hex[] = "0123456789abcdef";
+      places_->warnings.push_back(
+          {lines_.number(), *control + 1,
+           std::string("a raw control byte in a picture row: write \\x") +
+               hex[byte >> 4] + hex[byte & 15] + " if it is meant"});
+    }
     ++pos_;
     const auto end = rowend();
     if (!end) return false;
@@ -401,21 +501,23 @@ class textparser {
   bool colormap() {
     if (!expect("colormap")) return false;
     endstatement();
-    return rows("colormap", "|[",
-                [this] { return peek() == '|' ? digitrow() : numberrow(); });
+    return rows("colormap", "|[", [this] {
+      if (places_ != nullptr) places_->colormaprows.push_back(here(pos_));
+      return peek() == '|' ? digitrow() : numberrow();
+    });
   }
 
   bool digitrow() {
     const std::size_t open = pos_++;
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    while (cells_.size() < width && isdigit(peek())) {
-      cells_.push_back(static_cast<char>(line_[pos_++] - '0'));
+    while (cells_.size() < width && cellvalue(peek()) >= 0) {
+      cells_.push_back(static_cast<char>(cellvalue(line_[pos_++])));
     }
     if (cells_.size() < width && peek() != '|' && peek() != '\n') {
       problem(pos_,
-              "expected a digit; values above 9 take a row of numbers in "
-              "brackets");
+              "expected a digit or a letter a-z (10 to 35); larger values "
+              "take a row of numbers in brackets");
       return false;
     }
     if (cells_.size() < width || peek() != '|') return wronglength(open);
@@ -493,6 +595,7 @@ class textparser {
         structural_ = true;
         return false;
       }
+      if (places_ != nullptr) places_->tracks.push_back(here(pos_));
       pos_ += 5;
       trackhead(count);
       take();
@@ -527,37 +630,90 @@ class textparser {
     parts_.trackcolor.push_back(color);
   }
 
-  // The holes of one track, on the lines that start with "(".
+  // The holes of one track, on the lines that start with "(". A faulty
+  // item is one problem and reading goes on at the next "(": a faulty hole
+  // still counts, a stray item between holes does not, and after a faulty
+  // run the count is not known.
   bool holes(std::int64_t track) {
     holes_.clear();
+    items_.clear();
     std::int64_t count = 0;
+    bool counted = true;
     const auto expected = static_cast<std::int64_t>(parts_.holecount);
     while (more() && peek() == '(') {
-      while (!atend()) {
-        if (count == expected) {
-          problem(pos_, "more holes than the " + std::to_string(expected) +
-                            " of a track");
+      while (!atend() && !stopped()) {
+        const std::size_t start = pos_;
+        if (peek() != '(') {
+          problem(pos_, "expected '(', found " + token());
+          pos_ = std::min(line_.size(), line_.find('(', pos_));
+          continue;
+        }
+        runseen_ = false;
+        const auto run = holeitem();
+        if (!run) {
+          counted = counted && !runseen_;
+          if (!runseen_) ++count;
+          pos_ = std::min(line_.size(), line_.find('(', pos_));
+          continue;
+        }
+        if (count + run->count > expected) {
+          problem(start, "more holes than the " + std::to_string(expected) +
+                             " of a track");
           break;
         }
-        // A faulty hole still counts, and reading goes on at the next one.
-        const auto found = hole("a hole");
-        holes_.push_back(found.value_or(holetype()));
-        ++count;
-        if (!found) pos_ = std::min(line_.size(), line_.find('(', pos_));
+        items_.push_back({static_cast<std::int32_t>(count), here(start)});
+        for (std::int64_t i = 0; i < run->count; ++i) {
+          holetype hole;
+          hole.set(run->row.at(std::min(i, run->row.count() - 1)),
+                   run->column.at(std::min(i, run->column.count() - 1)));
+          holes_.push_back(hole);
+        }
+        count += run->count;
       }
       take();
     }
-    if (count < expected) {
-      missing(std::to_string(expected) + " holes in track " +
-              std::to_string(track) + ", found " + std::to_string(count));
+    if (counted && count < expected) {
+      missing(
+          std::to_string(expected) + " holes in track " +
+          std::to_string(track) + ", found " + std::to_string(count) +
+          (static_cast<std::int64_t>(holes_.size()) == count ? widest() : ""));
     }
     parts_.tracks.push_back(toarray(holes_));
     holes_.clear();
+    if (places_ != nullptr) places_->holeitems.push_back(std::move(items_));
+    items_.clear();
     return !stopped();
+  }
+
+  // Where a missing hole most likely is: the longest step between the holes
+  // read.
+  std::string widest() const {
+    std::size_t after = 0;
+    std::int32_t longest = 0;
+    for (std::size_t i = 1; i < holes_.size(); ++i) {
+      const std::int32_t step = distance(holes_[i - 1], holes_[i]);
+      if (step > longest) {
+        longest = step;
+        after = i;
+      }
+    }
+    if (after == 0) return "";
+    const auto item = std::prev(std::upper_bound(
+        items_.begin(), items_.end(), static_cast<std::int32_t>(after),
+        [](std::int32_t hole, const textplaces::holeitem& item) {
+          return hole < item.first;
+        }));
+    return "; the longest step, " + std::to_string(longest) +
+           (longest == 1 ? " cell" : " cells") + ", is from hole " + std::to_string(after - 1) + " at " +
+           at(holes_[after - 1]) + " to hole " + std::to_string(after) +
+           " at " + at(holes_[after]) + " on line " +
+           std::to_string(item->place.line);
   }
 
   bool finish() {
     if (!expect("finish")) return false;
+    skipblanks();
+    if (places_ != nullptr) places_->finish = here(pos_);
     const auto found = hole("the finish");
     if (found) {
       parts_.finish = *found;
@@ -567,7 +723,11 @@ class textparser {
     return !stopped();
   }
 
-  // ---- problems ----
+  // ---- problems and places ----
+
+  textplace here(std::size_t column) const {
+    return {lines_.number(), column + 1};
+  }
 
   void problem(std::size_t column, std::string message) {
     problems_.push_back({lines_.number(), column + 1, std::move(message)});
@@ -594,22 +754,60 @@ class textparser {
   bool structural_ = false;
   std::string cells_;
   std::vector<holetype> holes_;
+  std::vector<textplaces::holeitem> items_;  // the current track's
+  bool runseen_ = false;  // whether the item being read has a run
   boardparts parts_;
+  textplaces* places_;
   std::vector<textproblem> problems_;
 };
 
 }  // namespace
 
+textplace textplaces::hole(std::int32_t track, std::int32_t hole) const {
+  if (track < 0 || static_cast<std::size_t>(track) >= holeitems.size()) {
+    return {};
+  }
+  const std::vector<holeitem>& items = holeitems[track];
+  const auto after =
+      std::upper_bound(items.begin(), items.end(), hole,
+                       [](std::int32_t hole, const holeitem& item) {
+                         return hole < item.first;
+                       });
+  if (hole < 0 || after == items.begin()) return {};
+  return std::prev(after)->place;
+}
+
 std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board) {
-  return textparser(source).parse(board);
+  return textparser(source, nullptr).parse(board);
 }
+
+std::vector<textproblem> readboardtext(const bytesource& source,
+                                       boardtype& board, textplaces& places) {
+  places = textplaces();
+  return textparser(source, &places).parse(board);
+}
+
+namespace {
+
+template <typename... Places>
+std::vector<textproblem> readfrommemory(std::string_view text, boardtype& board,
+                                        Places&... places) {
+  const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+  std::span<const unsigned char> rest(data, text.size());
+  return readboardtext(memorysource(rest), board, places...);
+}
+
+}  // namespace
 
 std::vector<textproblem> readboardtext(std::string_view text,
                                        boardtype& board) {
-  const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-  std::span<const unsigned char> rest(data, text.size());
-  return readboardtext(memorysource(rest), board);
+  return readfrommemory(text, board);
+}
+
+std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
+                                       textplaces& places) {
+  return readfrommemory(text, board, places);
 }
 
 }  // namespace boards

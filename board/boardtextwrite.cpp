@@ -4,8 +4,10 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "board/boardtext.h"
 
@@ -58,9 +60,11 @@ constexpr char introduction[] =
     "# A board as text: trackbuild makes it into a board file, trackdump\n"
     "# writes it from one. Picture rows stand between bars, \"\\\\\" is a\n"
     "# backslash and \"\\xHH\" any byte. Colormap rows are digits between "
-    "bars,\n"
-    "# or numbers in brackets when a value is above 9. A row whose last byte\n"
-    "# is not 0 ends in \"end N\". Holes are (row, column), in track order.\n";
+    "bars\n"
+    "# (a-z for 10 to 35), or numbers in brackets when a value is above 35.\n"
+    "# A row whose last byte is not 0 ends in \"end N\". Holes are (row,\n"
+    "# column) in track order; a side may be a run \"first..last\", with\n"
+    "# \"by N\" for a step.\n";
 
 void size(textwriter& out, std::string_view name, std::int32_t value,
           std::string_view comment = "") {
@@ -97,15 +101,16 @@ void picturerow(textwriter& out, const char* row, std::int32_t width) {
   rowend(out, static_cast<unsigned char>(row[width]));
 }
 
-// Digits where every value is one, else numbers in brackets.
+// Digits and letters where every value has one, else numbers in brackets.
 void colormaprow(textwriter& out, const unsigned char* row,
                  std::int32_t width) {
+  constexpr char cells[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   bool digits = true;
-  for (std::int32_t c = 0; c < width && digits; ++c) digits = row[c] <= 9;
+  for (std::int32_t c = 0; c < width && digits; ++c) digits = row[c] < 36;
   out.put(digits ? '|' : '[');
   for (std::int32_t c = 0; c < width; ++c) {
     if (digits) {
-      out.put(static_cast<char>('0' + row[c]));
+      out.put(cells[row[c]]);
     } else {
       if (c > 0) out.put(' ');
       out.number(row[c]);
@@ -133,16 +138,104 @@ void pair(textwriter& out, std::int32_t index, const unsigned char* pair) {
   out.text(": " + colorname(pair[0]) + " on " + colorname(pair[1]) + "\n");
 }
 
+// A hole as the file holds it: a byte each way.
+struct cell {
+  int row = 0, column = 0;
+  explicit cell(const holetype& hole)
+      : row(static_cast<unsigned char>(hole.y)),
+        column(static_cast<unsigned char>(hole.x)) {}
+};
+
+bool samestep(const holetype* holes, std::int32_t i, std::int32_t j) {
+  const cell a(holes[i]), b(holes[i + 1]), c(holes[j]), d(holes[j + 1]);
+  return b.row - a.row == d.row - c.row &&
+         b.column - a.column == d.column - c.column;
+}
+
+bool moves(const holetype* holes, std::int32_t i) {
+  const cell a(holes[i]), b(holes[i + 1]);
+  return a.row != b.row || a.column != b.column;
+}
+
+// Splits a track into the fewest items: single holes and runs of three or
+// more holes that share a step (a step that moves: coordinates are bytes, so
+// a run holds at most 256 holes). Among equally few, the longest item first
+// is taken, so a track has one split. Gives the holes of each item in turn.
+// A run ends at the end of its step or one hole before, where that hole can
+// start the next run: ending earlier never saves an item.
+std::vector<unsigned char> splittrack(const holetype* holes,
+                                      std::int32_t count) {
+  constexpr std::int32_t window = 512;  // beyond the longest run and one
+  std::vector<unsigned char> lengths(static_cast<std::size_t>(count));
+  std::int32_t fewest[window] = {};  // items from a hole to the end, by hole
+  const auto items = [&fewest](std::int32_t from) -> std::int32_t& {
+    return fewest[from % window];
+  };
+  items(count) = 0;
+  std::int32_t reach = count - 1;  // the last hole of the run from i
+  for (std::int32_t i = count - 1; i >= 0; --i) {
+    if (i + 1 < count && moves(holes, i)) {
+      if (i + 2 >= count || !samestep(holes, i, i + 1)) reach = i + 1;
+    } else {
+      reach = i;
+    }
+    std::int32_t length = 1, best = 1 + items(i + 1);
+    for (const std::int32_t end : {reach - 1, reach}) {
+      if (end - i + 1 >= 3 && 1 + items(end + 1) <= best) {
+        length = end - i + 1;
+        best = 1 + items(end + 1);
+      }
+    }
+    lengths[i] = static_cast<unsigned char>(length - 1);
+    items(i) = best;
+  }
+  return lengths;
+}
+
 void hole(textwriter& out, const holetype& hole) {
+  const cell at(hole);
   out.put('(');
-  out.number(static_cast<unsigned char>(hole.y));
+  out.number(at.row);
   out.text(", ");
-  out.number(static_cast<unsigned char>(hole.x));
+  out.number(at.column);
   out.put(')');
 }
 
-// Holes go five to a line, as the picture groups them, each line marked with
-// the numbers of its holes.
+// One side of a run: the value, or first..last with the step when not 1.
+void side(textwriter& out, int first, int last, int step) {
+  out.number(first);
+  if (step == 0) return;
+  out.text("..");
+  out.number(last);
+  if (std::abs(step) > 1) {
+    out.text(" by ");
+    out.number(std::abs(step));
+  }
+}
+
+void run(textwriter& out, const holetype& first, const holetype& second,
+         const holetype& last) {
+  const cell a(first), b(second), z(last);
+  out.put('(');
+  side(out, a.row, z.row, b.row - a.row);
+  out.text(", ");
+  side(out, a.column, z.column, b.column - a.column);
+  out.put(')');
+}
+
+void holenumbers(textwriter& out, std::int32_t first, std::int32_t last) {
+  out.text("  # ");
+  out.number(first);
+  if (last > first) {
+    out.put('-');
+    out.number(last);
+  }
+  out.put('\n');
+}
+
+// Single holes go five to a line, as the picture groups them, and a run
+// stands on a line of its own; each line is marked with the numbers of its
+// holes.
 constexpr std::int32_t holesperline = 5;
 
 void track(textwriter& out, const boardtype& board, std::int32_t index) {
@@ -151,21 +244,27 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
   out.text(" color ");
   out.number(static_cast<unsigned char>(board.trackcolor[index]));
   out.put('\n');
-  for (std::int32_t first = 0; first < board.holecount; first += holesperline) {
-    const std::int32_t last =
-        std::min(board.holecount, first + holesperline) - 1;
-    for (std::int32_t i = first; i <= last; ++i) {
-      if (i > first) out.put(' ');
-      hole(out, board.tracks[index][i]);
+  const holetype* holes = board.tracks[index].get();
+  const std::vector<unsigned char> lengths = splittrack(holes, board.holecount);
+  std::int32_t singles = 0;  // on the line being written
+  for (std::int32_t i = 0; i < board.holecount;) {
+    const std::int32_t length = lengths[i] + 1;
+    if (singles > 0 && (length > 1 || singles == holesperline)) {
+      holenumbers(out, i - singles, i - 1);
+      singles = 0;
     }
-    out.text("  # ");
-    out.number(first);
-    if (last > first) {
-      out.put('-');
-      out.number(last);
+    if (length > 1) {
+      run(out, holes[i], holes[i + 1], holes[i + length - 1]);
+      holenumbers(out, i, i + length - 1);
+    } else {
+      if (singles > 0) out.put(' ');
+      hole(out, holes[i]);
+      ++singles;
     }
-    out.put('\n');
+    i += length;
   }
+  if (singles > 0)
+    holenumbers(out, board.holecount - singles, board.holecount - 1);
 }
 
 }  // namespace
