@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -60,6 +61,29 @@ TEST_F(Tracktext, ABadTextWritesNothing) {
   EXPECT_EQ(result.errors.rfind("<stdin>:1:9: ", 0), 0u);
   EXPECT_FALSE(fs::exists(dir_ / "new.board"));
   EXPECT_EQ(run(TRACKBUILD, "missing.txt new.board").status, 1);
+}
+
+TEST_F(Tracktext, WarningsPointIntoTheTextAndStrictRefuses) {
+  const bytes original = readbytes(std::string(BOARDS_DIR) + "/2player.txt");
+  std::string text(original.begin(), original.end());
+  const std::string row = "|          . <- home         |";
+  const std::size_t at = text.find(row);
+  text[at + 3] = '\t';
+  const auto line = std::count(text.begin(), text.begin() + at, '\n') + 1;
+  writebytes(dir_ / "slips.txt", bytes(text.begin(), text.end()));
+  writebytes(dir_ / "out.board", {'o', 'l', 'd'});
+  runresult result = run(TRACKBUILD, "--strict slips.txt out.board");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(result.errors.rfind("slips.txt:" + std::to_string(line) +
+                                    ":4: warning: a raw control byte in a "
+                                    "picture row: write \\x09 if it is meant\n",
+                                0),
+            0u)
+      << result.errors;
+  result = run(TRACKBUILD, "slips.txt out.board");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));
 }
 
 TEST_F(Tracktext, TrackdumpSaysWhatItLeavesOut) {

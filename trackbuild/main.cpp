@@ -1,15 +1,19 @@
-// trackbuild TEXT OUTPUT: makes the board written as text in TEXT ("-" for
-// standard input) into the board file OUTPUT. OUTPUT is written only when
-// the whole text built. Exit status: 0 when written, 1 when the text cannot
-// be read or built or OUTPUT not written, 2 for a usage error.
+// trackbuild [--strict] TEXT OUTPUT: makes the board written as text in
+// TEXT ("-" for standard input) into the board file OUTPUT. OUTPUT is
+// written only when the whole text built; what is doubtful about the board
+// is warned of at its place in the text, and with --strict a warning keeps
+// OUTPUT from being written. Exit status: 0 when written, 1 when the text
+// cannot be read or built or OUTPUT not written, 2 for a usage error.
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "board/boardfile.h"
@@ -22,13 +26,42 @@ namespace {
 
 constexpr char tool[] = "trackbuild";
 constexpr char usage[] =
-    "usage: trackbuild TEXT OUTPUT\n"
+    "usage: trackbuild [--strict] TEXT OUTPUT\n"
     "Makes the board written as text in TEXT (\"-\": standard input) into "
-    "the\nboard file OUTPUT.\n";
+    "the\nboard file OUTPUT, warning of what looks wrong at its place in "
+    "TEXT.\n--strict: a warning fails the build and OUTPUT is left as it "
+    "was.\n";
 
-// Builds the board in textpath ("-": standard input) and saves it as output;
-// the exit status.
-int build(const char* textpath, const char* output) {
+// Past this many warnings the rest are counted, not listed.
+constexpr std::size_t listedwarnings = 100;
+
+void say(const char* name, const boards::textproblem& problem,
+         const char* level) {
+  std::fprintf(stderr, "%s:%llu:%llu: %s%s\n", name,
+               static_cast<unsigned long long>(problem.line),
+               static_cast<unsigned long long>(problem.column), level,
+               problem.message.c_str());
+}
+
+// Warns of what reads but looks wrong, in the order of the text; how many
+// warnings there were.
+std::size_t warn(const char* name, std::vector<boards::textproblem> warnings) {
+  std::stable_sort(
+      warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+      });
+  const std::size_t listed = std::min(warnings.size(), listedwarnings);
+  for (std::size_t i = 0; i < listed; ++i) say(name, warnings[i], "warning: ");
+  if (warnings.size() > listed) {
+    std::fprintf(stderr, "%s: %zu more warnings not listed\n", name,
+                 warnings.size() - listed);
+  }
+  return warnings.size();
+}
+
+// Builds the board in textpath ("-": standard input) and saves it as output
+// (when strict, only when there is nothing to warn of); the exit status.
+int build(const char* textpath, const char* output, bool strict) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
   const char* name = fromstdin ? "<stdin>" : textpath;
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
@@ -39,33 +72,37 @@ int build(const char* textpath, const char* output) {
   std::vector<unsigned char> buffer(boards::boardpiecelength);
   int readerror = 0;
   boardtype board;
-  const auto problems =
-      boards::readboardtext(boards::filesource(fd, buffer, readerror), board);
+  boards::textplaces places;
+  const auto problems = boards::readboardtext(
+      boards::filesource(fd, buffer, readerror), board, places);
   if (!fromstdin) ::close(fd);
   if (readerror != 0) {
     std::fprintf(stderr, "%s: %s: %s\n", tool, name, std::strerror(readerror));
     return 1;
   }
-  for (const boards::textproblem& problem : problems) {
-    std::fprintf(stderr, "%s:%llu:%llu: %s\n", name,
-                 static_cast<unsigned long long>(problem.line),
-                 static_cast<unsigned long long>(problem.column),
-                 problem.message.c_str());
-  }
+  for (const boards::textproblem& problem : problems) say(name, problem, "");
   if (!problems.empty()) return 1;
+  const std::size_t warnings = warn(name, std::move(places.warnings));
+  if (strict && warnings > 0) {
+    std::fprintf(stderr, "%s: %s: %zu %s; %s not written (--strict)\n", tool,
+                 name, warnings, warnings == 1 ? "warning" : "warnings",
+                 output);
+    return 1;
+  }
   return board.save(output) == 0 ? 0 : 1;
 }
 
 int run(int argc, char** argv) {
   tools::commandline line;
+  static constexpr std::string_view known[] = {"--strict"};
   if (const auto done =
-          tools::parsecommandline(argc, argv, tool, usage, {}, line)) {
+          tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
   }
   if (line.operands.size() != 2) {
     return tools::usageerror(tool, usage, "expected a text and an output");
   }
-  return build(line.operands[0], line.operands[1]);
+  return build(line.operands[0], line.operands[1], !line.options.empty());
 }
 
 }  // namespace
