@@ -21,6 +21,7 @@
 #include "board/bytesources.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/quote.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ std::size_t warn(const char* name, std::vector<boards::textproblem> warnings) {
 // (when strict, only when there is nothing to warn of); the exit status.
 int build(const char* textpath, const char* output, bool strict) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
-  const char* name = fromstdin ? "<stdin>" : textpath;
+  const std::string quoted = tools::quotename(textpath);
+  const char* name = fromstdin ? "<stdin>" : quoted.c_str();
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
   if (fd < 0) {
     std::fprintf(stderr, "%s: %s: %s\n", tool, name, std::strerror(errno));

@@ -14,6 +14,7 @@
 #include "tools/arguments.h"
 #include "tools/closeout.h"
 #include "tools/counted.h"
+#include "tools/quote.h"
 #include "trackcheck/checks.h"
 #include "trackcheck/draw.h"
 
@@ -33,7 +34,7 @@ constexpr char usage[] =
 constexpr std::size_t listedproblems = 100;
 
 void say(const char* file, const std::string& text) {
-  std::printf("%s: %s\n", file, text.c_str());
+  std::printf("%s: %s\n", tools::quotename(file).c_str(), text.c_str());
 }
 
 std::string summary(const boardtype& board) {

@@ -3,12 +3,14 @@
 // file cannot be read or the text not written, 2 for a usage error.
 
 #include <cstdio>
+#include <string>
 
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
 #include "tools/counted.h"
+#include "tools/quote.h"
 
 namespace {
 
@@ -17,18 +19,20 @@ constexpr char usage[] =
     "usage: trackdump FILE\n"
     "Prints the board file FILE as text on standard output.\n";
 
-int dump(const char* file) {
+int dump(const char* path) {
+  const std::string file = tools::quotename(path);
   boardtype board;
-  const boards::loadresulttype loaded = boards::readboardfile(file, board);
+  const boards::loadresulttype loaded = boards::readboardfile(path, board);
   if (!loaded.ok()) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, file, loaded.describe().c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", tool, file.c_str(),
+                 loaded.describe().c_str());
     return 1;
   }
   if (loaded.found > loaded.needed) {
     const std::string extra = tools::counted(
         static_cast<std::int64_t>(loaded.found - loaded.needed), "byte");
-    std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool, file,
-                 extra.c_str());
+    std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool,
+                 file.c_str(), extra.c_str());
   }
   const bool written =
       boards::writeboardtext(board, [](std::span<const unsigned char> piece) {
