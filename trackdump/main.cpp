@@ -1,9 +1,11 @@
-// trackdump FILE: prints the board in FILE as text, which trackbuild makes
-// into the same board file again. Exit status: 0 when printed, 1 when the
-// file cannot be read or the text not written, 2 for a usage error.
+// trackdump [--svg [--holes]] FILE: prints the board in FILE as text, which
+// trackbuild makes into the same board file again, or its picture as an SVG
+// image. Exit status: 0 when printed, 1 when the file cannot be read or the
+// output not written, 2 for a usage error.
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "board/boardfile.h"
 #include "board/boardtext.h"
@@ -11,15 +13,26 @@
 #include "tools/closeout.h"
 #include "tools/counted.h"
 #include "tools/quote.h"
+#include "trackdump/svg.h"
 
 namespace {
 
 constexpr char tool[] = "trackdump";
 constexpr char usage[] =
-    "usage: trackdump FILE\n"
-    "Prints the board file FILE as text on standard output.\n";
+    "usage: trackdump [--svg [--holes]] FILE\n"
+    "Prints the board file FILE as text on standard output; --svg prints its\n"
+    "picture as an SVG image instead, --holes with its holes marked.\n";
 
-int dump(const char* path) {
+struct outputtype {
+  bool svg = false;
+  bool holes = false;
+};
+
+bool writeout(std::string_view piece) {
+  return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+}
+
+int dump(const char* path, outputtype output) {
   const std::string file = tools::quotename(path);
   boardtype board;
   const boards::loadresulttype loaded = boards::readboardfile(path, board);
@@ -34,24 +47,33 @@ int dump(const char* path) {
     std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool,
                  file.c_str(), extra.c_str());
   }
+  if (output.svg) return writesvg(board, output.holes, writeout) ? 0 : 1;
   const bool written =
       boards::writeboardtext(board, [](std::span<const unsigned char> piece) {
-        return std::fwrite(piece.data(), 1, piece.size(), stdout) ==
-               piece.size();
+        return writeout(std::string_view(
+            reinterpret_cast<const char*>(piece.data()), piece.size()));
       });
   return written ? 0 : 1;
 }
 
 int run(int argc, char** argv) {
+  static constexpr std::string_view known[] = {"--svg", "--holes"};
   tools::commandline line;
   if (const auto done =
-          tools::parsecommandline(argc, argv, tool, usage, {}, line)) {
+          tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
+  }
+  outputtype output;
+  for (const std::string_view option : line.options) {
+    (option == "--svg" ? output.svg : output.holes) = true;
+  }
+  if (output.holes && !output.svg) {
+    return tools::usageerror(tool, usage, "--holes marks holes in --svg only");
   }
   if (line.operands.size() != 1) {
     return tools::usageerror(tool, usage, "expected one board file");
   }
-  return dump(line.operands[0]);
+  return dump(line.operands[0], output);
 }
 
 }  // namespace
