@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -11,79 +12,54 @@
 
 namespace {
 
-// Checks that the text is well-formed XML as far as SVG uses it: a
-// declaration, elements that nest and close, quoted attributes, known
-// entities, no control bytes. Returns the character data, entities
-// replaced, or says what is wrong in fault.
-std::string xmltext(const std::string& xml, std::string& fault) {
-  std::string text;
-  std::vector<std::string> open;
-  const auto entity = [&](std::size_t& at, std::string& into) {
-    const std::size_t end = xml.find(';', at);
-    const std::string name = xml.substr(at + 1, end - at - 1);
-    static const std::string names[] = {"amp", "lt", "gt", "quot", "apos"};
-    static const char glyphs[] = "&<>\"'";
-    for (int i = 0; i < 5; ++i) {
-      if (name == names[i]) {
-        into += glyphs[i];
-        at = end;
-        return true;
-      }
-    }
-    return false;
-  };
+// Whether the text is well-formed XML as far as SVG uses it: the
+// declaration, printable ASCII, elements that nest and close, quoted
+// attributes, known entities. Gathers the character data of the text
+// elements, entities replaced.
+bool wellformed(const std::string& xml, std::string& text) {
+  const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  static const std::regex entity("&(amp|lt|gt|quot|apos);");
+  static const std::regex tag(
+      "<(/?)([a-z]+)(?: [A-Za-z:-]+=\"(?:[^\"<&]|&(?:amp|lt|gt|quot|apos);)*\")*"
+      "(/?)>");
+  if (xml.rfind(head, 0) != 0) return false;
   for (const unsigned char c : xml) {
-    if ((c < ' ' && c != '\n') || c > '~') fault = "a byte that is not text";
+    if ((c < ' ' && c != '\n') || c > '~') return false;
   }
-  if (xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0) != 0) {
-    fault = "no declaration";
-  }
-  std::size_t at = xml.find('\n');
-  for (; at < xml.size() && fault.empty(); ++at) {
-    if (xml[at] == '&') {
-      if (!entity(at, text)) fault = "an unknown entity";
-    } else if (xml[at] == '>') {
-      fault = "a stray >";
-    } else if (xml[at] != '<') {
-      if (!open.empty() && open.back() == "text") text += xml[at];
-    } else if (xml[at + 1] == '/') {
-      const std::size_t end = xml.find('>', at);
-      if (open.empty() || xml.substr(at + 2, end - at - 2) != open.back()) {
-        fault = "a closing tag that does not match";
+  std::vector<std::string> open;
+  std::smatch match;
+  for (auto at = xml.cbegin() + head.size(); at != xml.cend();) {
+    const auto matches = [&](const std::regex& pattern) {
+      return std::regex_search(at, xml.cend(), match, pattern,
+                               std::regex_constants::match_continuous);
+    };
+    const bool intext = !open.empty() && open.back() == "text";
+    if (*at == '<') {
+      if (!matches(tag)) return false;
+      if (match[1].length() > 0) {
+        if (open.empty() || open.back() != match[2]) return false;
+        open.pop_back();
+      } else if (match[3].length() == 0) {
+        open.push_back(match[2]);
       }
-      if (!open.empty()) open.pop_back();
-      at = end;
-    } else {
-      std::size_t end = xml.find_first_of(" />", at);
-      const std::string name = xml.substr(at + 1, end - at - 1);
-      // Attributes: name="value", values without < and with known entities.
-      while (xml[end] == ' ' && fault.empty()) {
-        const std::size_t quote = xml.find("=\"", end);
-        const std::size_t close = xml.find('"', quote + 2);
-        if (quote == std::string::npos || close == std::string::npos) {
-          fault = "an attribute without a value";
-          break;
-        }
-        std::string value;
-        for (std::size_t v = quote + 2; v < close && fault.empty(); ++v) {
-          if (xml[v] == '<' || (xml[v] == '&' && !entity(v, value))) {
-            fault = "a bad attribute value";
-          }
-        }
-        end = close + 1;
+    } else if (*at == '&') {
+      if (!matches(entity)) return false;
+      const std::string name = match[1];
+      if (intext) {
+        text += name == "amp"    ? '&'
+                : name == "lt"   ? '<'
+                : name == "gt"   ? '>'
+                : name == "quot" ? '"'
+                                 : '\'';
       }
-      if (xml.compare(end, 2, "/>") == 0) {
-        at = end + 1;
-      } else if (xml[end] == '>') {
-        open.push_back(name);
-        at = end;
-      } else {
-        fault = "a tag that does not end";
-      }
+    } else if (*at == '>') {
+      return false;
+    } else if (intext) {
+      text += *at;
     }
+    at += *at == '<' || *at == '&' ? match.length() : 1;
   }
-  if (fault.empty() && !open.empty()) fault = "unclosed " + open.back();
-  return text;
+  return open.empty();
 }
 
 std::string svgof(const boardtype& board, bool holes) {
@@ -114,14 +90,17 @@ TEST(Writesvg, ImagesAreWellFormedAndHoldEveryGlyph) {
       }
     }
     for (const bool holes : {false, true}) {
-      std::string fault;
-      EXPECT_EQ(xmltext(svgof(*board, holes), fault), glyphs);
-      EXPECT_EQ(fault, "");
+      std::string text;
+      EXPECT_TRUE(wellformed(svgof(*board, holes), text));
+      EXPECT_EQ(text, glyphs);
     }
   }
-  std::string fault;
-  xmltext("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a b=\"<\"></a>", fault);
-  EXPECT_EQ(fault, "a bad attribute value");
+  std::string text;
+  const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  for (const char* bad : {"<a><b></a></b>", "<a b=\"<\"/>", "<a>&nbsp;</a>",
+                          "<a>></a>", "<a>\t</a>", "<a>"}) {
+    EXPECT_FALSE(wellformed(head + bad, text)) << bad;
+  }
 }
 
 // The image in the README is what trackdump makes of the three-player board
