@@ -105,22 +105,32 @@ std::unique_ptr<T[]> toarray(std::vector<T>& items) {
   return array;
 }
 
-boardtype assemble(boardparts& parts) {
-  boardtype board;
-  std::copy_n(parts.header, 4, board.header);
-  board.width = parts.width;
-  board.height = parts.height;
-  board.holecount = parts.holecount;
-  board.trackcount = parts.trackcount;
-  board.paircount = parts.paircount;
-  board.picture = toarray(parts.picture);
-  board.colormap = toarray(parts.colormap);
-  board.pairs = toarray(parts.pairs);
-  board.tracks = toarray(parts.tracks);
-  board.trackcolor = toarray(parts.trackcolor);
-  board.finish = parts.finish;
-  return board;
-}
+}  // namespace
+
+// Makes the board of parts read in whole, taking over their arrays.
+class boardassembler {
+ public:
+  static boardtype assemble(boardparts& parts) {
+    boardtype board;
+    std::copy_n(parts.header, 4, board.header);
+    board.width = parts.width;
+    board.height = parts.height;
+    board.holecount = parts.holecount;
+    board.trackcount = parts.trackcount;
+    board.paircount = parts.paircount;
+    board.picture = toarray(parts.picture);
+    board.colormap = toarray(parts.colormap);
+    board.pairs = toarray(parts.pairs);
+    board.tracks = toarray(parts.tracks);
+    board.trackcolor = toarray(parts.trackcolor);
+    board.finish = parts.finish;
+    board.made_ = {parts.width, parts.height, parts.holecount, parts.trackcount,
+                   parts.paircount};
+    return board;
+  }
+};
+
+namespace {
 
 // One side of a hole item: a value, or the run first..last by step.
 struct runside {
@@ -155,7 +165,7 @@ class textparser {
     if (head() && picture() && colormap() && pairs() && tracks() && finish()) {
       if (more()) problem(pos_, "text after the end of the board");
     }
-    if (problems_.empty()) board = assemble(parts_);
+    if (problems_.empty()) board = boardassembler::assemble(parts_);
     return std::move(problems_);
   }
 

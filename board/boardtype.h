@@ -3,6 +3,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string_view>
+
+namespace boards {
+class boardassembler;
+}
 
 // One hole: a cell of the picture, stored column first.
 struct holetype {
@@ -25,28 +31,58 @@ class boardtype {
             std::int32_t trackcount, std::int32_t paircount);
   boardtype(const boardtype&) = delete;
   boardtype& operator=(const boardtype&) = delete;
-  // A board read in whole takes the place of the one being loaded.
-  boardtype(boardtype&&) = default;
-  boardtype& operator=(boardtype&&) = default;
+  // A board moved from is the empty board.
+  boardtype(boardtype&& other) noexcept;
+  boardtype& operator=(boardtype&& other) noexcept;
+  ~boardtype() = default;
 
-  // Sizes the board and allocates every array, releasing any it held: picture
-  // rows of spaces, colormap rows and pair entries of 0, track colors 0 and
-  // holes at (0, 0). Height comes before width here, unlike in the fields and
-  // the file. The sizes must not be negative.
+  // Sizes the board and allocates every array in place of those it held:
+  // picture rows of spaces, colormap rows and pair entries of 0, track colors
+  // 0 and holes at (0, 0); header and finish stay. Height comes before width
+  // here, unlike in the fields and the file. Throws std::invalid_argument for
+  // a negative size and std::bad_alloc when memory runs out; either way the
+  // board is left exactly as it was.
   void initialize(std::int32_t height, std::int32_t width,
                   std::int32_t holecount, std::int32_t trackcount,
                   std::int32_t paircount);
 
   // Writes the board file; 0 when it was written whole, 1 (with a message on
-  // standard output and no partial file left behind) when not.
+  // standard output and the file left as it was) when not. A program that
+  // shows its own messages calls boards::writeboardfile instead.
   std::int32_t save(const char* path) const;
 
   // Reads a board file into the board; 0 when loaded, 1 (with a message on
-  // standard output and the board left as it was) when not.
+  // standard output and the board left as it was) when not. A program that
+  // shows its own messages calls boards::readboardfile instead.
   std::int32_t load(const char* path);
 
   // Lays out the holes of the three-player board. Only the generator has it.
   void makeholes();
+
+  // Views of the arrays, as long as they were made by the last initialize:
+  // a picture row and a colormap row without their terminator slot, a
+  // track's holes in order, a pair as (foreground, background). An index out
+  // of range gives an empty view.
+  std::string_view picturerow(std::int32_t row) const;
+  std::span<char> picturerow(std::int32_t row);
+  std::span<const unsigned char> colorrow(std::int32_t row) const;
+  std::span<unsigned char> colorrow(std::int32_t row);
+  std::span<const holetype> trackholes(std::int32_t track) const;
+  std::span<holetype> trackholes(std::int32_t track);
+  std::span<const unsigned char> pair(std::int32_t index) const;
+  std::span<unsigned char> pair(std::int32_t index);
+
+  // The five sizes, in the order the file holds them.
+  struct sizestype {
+    std::int32_t width = 0, height = 0, holecount = 0, trackcount = 0,
+                 paircount = 0;
+  };
+  // The sizes the arrays were made for by the last initialize, whatever the
+  // public fields say now.
+  sizestype arraysizes() const { return made_; }
+  // Whether the public sizes are still those; a board whose sizes were
+  // changed by hand is not written.
+  bool arraysmatch() const;
 
   std::int32_t header[4] = {};  // carried through the file, never interpreted
   std::int32_t width = 0;       // characters per picture row
@@ -66,6 +102,22 @@ class boardtype {
   // Per track, its holecount holes in order along the track.
   std::unique_ptr<std::unique_ptr<holetype[]>[]> tracks;
   holetype finish;  // the final hole, shared by all tracks
+
+ private:
+  // The text reader builds the arrays row by row as the text is read, never
+  // sizing a board before its text is there, and hands them over whole.
+  friend class boards::boardassembler;
+
+  // Allocates the arrays of an empty board.
+  void allocate(sizestype sizes);
+  void swap(boardtype& other) noexcept;
+
+  sizestype made_;
 };
+
+namespace boards {
+using boardtype = ::boardtype;
+using holetype = ::holetype;
+}  // namespace boards
 
 #endif  // BOARD_BOARDTYPE_H_
