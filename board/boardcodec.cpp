@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <utility>
 
 #include "board/boardfile.h"
@@ -43,6 +45,87 @@ std::string loadresulttype::describe() const {
       return "shorter than its layout: " + counts;
   }
   return "unknown fault";
+}
+
+std::string saveresulttype::describe() const {
+  using std::to_string;
+  const auto because = [this](const char* what) {
+    return error != 0 ? std::string(what) + ": " + std::strerror(error)
+                      : std::string(what);
+  };
+  switch (what) {
+    case fault::none:
+      return "ok";
+    case fault::cannotopen:
+      return because("cannot open");
+    case fault::writefailed:
+      return because("write failed");
+    case fault::unfit:
+      return item + ": " + field + " " + to_string(value) +
+             " does not fit in a byte";
+    case fault::mismatch:
+      return std::string(field) + " is " + to_string(value) +
+             " but the board's arrays were made for " + to_string(expected);
+  }
+  return "unknown fault";
+}
+
+namespace {
+
+saveresulttype unfit(std::string item, const char* field, std::int32_t value) {
+  saveresulttype result = saveresulttype::failed(saveresulttype::fault::unfit);
+  result.item = std::move(item);
+  result.field = field;
+  result.value = value;
+  return result;
+}
+
+bool fitsabyte(std::int32_t value) { return value >= 0 && value <= 255; }
+
+bool fitsbytes(const holetype& hole) {
+  return fitsabyte(hole.x) && fitsabyte(hole.y);
+}
+
+// The fault of a hole that fitsbytes refused: its column first.
+saveresulttype unfithole(const holetype& hole, std::string item) {
+  return fitsabyte(hole.x) ? unfit(std::move(item), "row", hole.y)
+                           : unfit(std::move(item), "column", hole.x);
+}
+
+}  // namespace
+
+saveresulttype checkencodable(const boardtype& board) {
+  const boardtype::sizestype made = board.arraysizes();
+  const std::tuple<const char*, std::int32_t, std::int32_t> sizes[] = {
+      {"width", board.width, made.width},
+      {"height", board.height, made.height},
+      {"holecount", board.holecount, made.holecount},
+      {"trackcount", board.trackcount, made.trackcount},
+      {"paircount", board.paircount, made.paircount}};
+  for (const auto& [name, now, expected] : sizes) {
+    if (now != expected) {
+      saveresulttype result =
+          saveresulttype::failed(saveresulttype::fault::mismatch);
+      result.field = name;
+      result.value = now;
+      result.expected = expected;
+      return result;
+    }
+  }
+  for (std::int32_t t = 0; t < board.trackcount; ++t) {
+    const std::span<const holetype> holes = board.trackholes(t);
+    for (std::size_t i = 0; i < holes.size(); ++i) {
+      if (!fitsbytes(holes[i])) {
+        return unfithole(holes[i], "track " + std::to_string(t) + " hole " +
+                                       std::to_string(i));
+      }
+    }
+    if (!fitsabyte(board.trackcolor[t])) {
+      return unfit("track " + std::to_string(t), "color", board.trackcolor[t]);
+    }
+  }
+  if (!fitsbytes(board.finish)) return unfithole(board.finish, "finish");
+  return {};
 }
 
 namespace {
@@ -215,7 +298,7 @@ class bytewriter {
     putint32(bytes, value);
     copy(bytes, 4);
   }
-  // Files keep the low 8 bits of hole coordinates and track colors.
+  // Takes a value checked to lie in 0..255.
   void byte(std::int32_t value) {
     if (used_ == buffer_.size()) flush();
     buffer_[used_++] = static_cast<unsigned char>(value);
@@ -254,9 +337,8 @@ class bytewriter {
   bool ok_ = true;
 };
 
-}  // namespace
-
-bool encodeboard(const boardtype& board, const bytesink& sink) {
+// Encodes a board that checkencodable passed.
+bool encodechecked(const boardtype& board, const bytesink& sink) {
   const std::int32_t w = board.width;
   const std::int32_t h = board.height;
   const std::int32_t n = board.holecount;
@@ -285,11 +367,18 @@ bool encodeboard(const boardtype& board, const bytesink& sink) {
   return out.finish();
 }
 
+}  // namespace
+
+bool encodeboard(const boardtype& board, const bytesink& sink) {
+  return checkencodable(board).ok() && encodechecked(board, sink);
+}
+
 std::vector<unsigned char> encodeboard(const boardtype& board) {
   std::vector<unsigned char> bytes;
+  if (!checkencodable(board).ok()) return bytes;
   bytes.reserve(boardfilelength(board.width, board.height, board.holecount,
                                 board.trackcount, board.paircount));
-  encodeboard(board, [&bytes](std::span<const unsigned char> piece) {
+  encodechecked(board, [&bytes](std::span<const unsigned char> piece) {
     bytes.insert(bytes.end(), piece.begin(), piece.end());
     return true;
   });

