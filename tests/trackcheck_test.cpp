@@ -2,10 +2,11 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "tests/scratch.h"
-#include "trackcheck/checks.h"
 #include "trackcheck/draw.h"
 
 using namespace boards;
@@ -30,23 +31,25 @@ std::unique_ptr<boardtype> soundboard() {
 }
 
 std::vector<std::string> problemsof(const boardtype& board) {
-  const problemlisttype problems = findproblems(board, 100);
-  EXPECT_EQ(problems.count, static_cast<std::int64_t>(problems.lines.size()));
-  return problems.lines;
+  std::vector<std::string> messages;
+  for (const boardproblem& problem : checkboard(board)) {
+    messages.push_back(problem.message);
+  }
+  return messages;
 }
 
 using lines = std::vector<std::string>;
 
 }  // namespace
 
-TEST(Findproblems, SoundBoardHasNone) {
+TEST(Checkboard, SoundBoardHasNone) {
   EXPECT_EQ(problemsof(*soundboard()), lines());
   // An empty board has no picture to hold its finish.
   EXPECT_EQ(problemsof(boardtype()),
             lines{"finish at (0, 0): outside the 0x0 picture"});
 }
 
-TEST(Findproblems, HolesOffThePictureOrOnBlanks) {
+TEST(Checkboard, HolesOffThePictureOrOnBlanks) {
   auto board = soundboard();
   board->tracks[1][0].set(3, 1);
   board->tracks[0][1].set(0, 4);
@@ -57,7 +60,7 @@ TEST(Findproblems, HolesOffThePictureOrOnBlanks) {
                    "finish at (2, 3): on a blank cell"}));
 }
 
-TEST(Findproblems, HolesSharingACell) {
+TEST(Checkboard, HolesSharingACell) {
   auto board = soundboard();
   board->tracks[1][1].set(0, 1);
   board->finish.set(0, 0);
@@ -67,7 +70,7 @@ TEST(Findproblems, HolesSharingACell) {
                    "finish at (0, 0): on the same cell as track 0 hole 0"}));
 }
 
-TEST(Findproblems, ColorsMustBeBelowThePairCount) {
+TEST(Checkboard, ColorsMustBeBelowThePairCount) {
   auto board = soundboard();
   board->colormap[2][1] = 3;
   board->trackcolor[1] = 3;
@@ -78,12 +81,25 @@ TEST(Findproblems, ColorsMustBeBelowThePairCount) {
              "track 1 color: color index 3 is not below the pair count 3"}));
 }
 
-TEST(Findproblems, CountsBeyondWhatItLists) {
+TEST(Checkboard, ProblemsNameTheirHoleAndCell) {
   auto board = soundboard();
-  for (int r = 0; r < 3; ++r) board->colormap[r][0] = 7;
-  const problemlisttype problems = findproblems(*board, 2);
-  EXPECT_EQ(problems.count, 3);
-  EXPECT_EQ(problems.lines.size(), 2u);
+  board->tracks[1][1].set(0, 3);
+  board->finish.set(9, 8);
+  board->trackcolor[0] = 5;
+  const std::vector<boardproblem> problems = checkboard(*board);
+  ASSERT_EQ(problems.size(), 3u);
+  const auto fields = [](const boardproblem& p) {
+    return std::tuple(p.kind, p.track, p.hole, p.row, p.column);
+  };
+  EXPECT_EQ(fields(problems[0]), std::tuple(problemkind::blank, 1, 1, 0, 3));
+  EXPECT_EQ(fields(problems[1]),
+            std::tuple(problemkind::outside, -1, -1, 9, 8));
+  EXPECT_EQ(fields(problems[2]),
+            std::tuple(problemkind::trackcolor, 0, -1, -1, -1));
+  // Sizes changed by hand are not followed past the arrays.
+  board->width = 400;
+  board->holecount = 9;
+  EXPECT_EQ(checkboard(*board).size(), 3u);
 }
 
 class Trackcheck : public testing::Test {

@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
 #include "tools/counted.h"
 #include "tools/quote.h"
-#include "trackcheck/checks.h"
 #include "trackcheck/draw.h"
 
 namespace {
@@ -32,6 +33,16 @@ constexpr char usage[] =
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
+
+// A file's problems: all are counted, the first few are described.
+struct problemlisttype {
+  void add(std::string line) {
+    ++count;
+    if (lines.size() < listedproblems) lines.push_back(std::move(line));
+  }
+  std::int64_t count = 0;
+  std::vector<std::string> lines;
+};
 
 void say(const char* file, const std::string& text) {
   std::printf("%s: %s\n", tools::quotename(file).c_str(), text.c_str());
@@ -55,7 +66,10 @@ bool check(const char* file, bool show, drawingtype how) {
     return false;
   }
   if (show) std::fputs(drawpicture(board, how).c_str(), stdout);
-  problemlisttype problems = findproblems(board, listedproblems);
+  problemlisttype problems;
+  boards::checkboard(board, [&problems](boards::boardproblem problem) {
+    problems.add(std::move(problem.message));
+  });
   if (loaded.found > loaded.needed) {
     problems.add(
         tools::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),

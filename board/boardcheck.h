@@ -1,0 +1,48 @@
+#ifndef BOARD_BOARDCHECK_H_
+#define BOARD_BOARDCHECK_H_
+
+// What can be wrong with a board that its file holds faithfully: holes off
+// the picture, on a blank cell or on another hole's cell, and color indices
+// without a pair. The tools report these; a program that makes or edits
+// boards can show them its own way.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "board/boardtype.h"
+
+namespace boards {
+
+enum class problemkind {
+  outside,     // a hole or the finish off the picture
+  blank,       // a hole or the finish on a blank cell
+  shared,      // a hole or the finish on the cell of an earlier one
+  colorindex,  // a colormap value not below the pair count
+  trackcolor,  // a track color not below the pair count, or negative
+};
+
+struct boardproblem {
+  problemkind kind = problemkind::outside;
+  std::int32_t track = -1;  // the track, -1 for the finish or a cell
+  std::int32_t hole = -1;   // the hole along it, -1 for the finish or a cell
+  std::int32_t row = -1;    // the cell, -1 for a track color
+  std::int32_t column = -1;
+  std::string message;  // one line for people, "track 1 hole 7 at (3, 2): ..."
+};
+
+using problemsink = std::function<void(boardproblem)>;
+
+// Hands every problem of the board to report, in order: the holes track by
+// track, then the finish, then the colormap row by row, then the track
+// colors. Nothing is held, so a board with millions of problems costs no
+// more memory than one with none.
+void checkboard(const boardtype& board, const problemsink& report);
+
+// Every problem of the board, in the same order.
+std::vector<boardproblem> checkboard(const boardtype& board);
+
+}  // namespace boards
+
+#endif  // BOARD_BOARDCHECK_H_
