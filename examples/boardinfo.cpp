@@ -1,18 +1,24 @@
-// boardinfo BOARD COPY: loads a board file, prints what it holds, and saves
-// it again as COPY. A program that plays on boards starts the same way.
+// boardinfo BOARD COPY: loads a board file, prints what it holds and what is
+// wrong with it, and saves it again as COPY. A program that plays on boards
+// starts the same way; it shows every failure in its own way, as the library
+// never prints.
 
+#include <board/boardcheck.h>
 #include <board/boardfile.h>
 #include <board/boardtype.h>
+#include <board/version.h>
 
-#include <cstdint>
 #include <cstdio>
+
+static_assert(BOARDS_VERSION_MAJOR == 1 && BOARDS_VERSION_MINOR >= 1,
+              "boardinfo needs the silent save and the checks of 1.1");
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fputs("usage: boardinfo BOARD COPY\n", stderr);
     return 2;
   }
-  boardtype board;
+  boards::boardtype board;
   const boards::loadresulttype loaded = boards::readboardfile(argv[1], board);
   if (!loaded.ok()) {
     std::fprintf(stderr, "boardinfo: %s: %s\n", argv[1],
@@ -21,13 +27,22 @@ int main(int argc, char** argv) {
   }
   std::printf("%d x %d picture, %d pairs, %d tracks of %d holes\n", board.width,
               board.height, board.paircount, board.trackcount, board.holecount);
-  for (std::int32_t t = 0; t < board.trackcount; ++t) {
-    if (board.holecount == 0) break;
-    const holetype& first = board.tracks[t][0];
-    const holetype& last = board.tracks[t][board.holecount - 1];
+  for (int t = 0; t < board.trackcount; ++t) {
+    const auto holes = board.trackholes(t);
+    if (holes.empty()) break;
     std::printf("track %d, color %d: from (%d, %d) to (%d, %d)\n", t,
-                board.trackcolor[t], first.y, first.x, last.y, last.x);
+                board.trackcolor[t], holes.front().y, holes.front().x,
+                holes.back().y, holes.back().x);
   }
   std::printf("finish at (%d, %d)\n", board.finish.y, board.finish.x);
-  return board.save(argv[2]) == 0 ? 0 : 1;
+  for (const boards::boardproblem& problem : boards::checkboard(board)) {
+    std::printf("problem: %s\n", problem.message.c_str());
+  }
+  const boards::saveresulttype saved = boards::writeboardfile(argv[2], board);
+  if (!saved.ok()) {
+    std::fprintf(stderr, "boardinfo: %s: %s\n", argv[2],
+                 saved.describe().c_str());
+    return 1;
+  }
+  return 0;
 }

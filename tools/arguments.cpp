@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "board/version.h"
+
 namespace tools {
 namespace {
 
