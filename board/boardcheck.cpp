@@ -1,5 +1,7 @@
 #include "board/boardcheck.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -89,24 +91,48 @@ void checkcolors(const boardtype& board, const problemsink& report) {
   }
 }
 
+// Cells from one hole to another, the farther of across and down.
+std::int64_t distance(const holetype& a, const holetype& b) {
+  return std::max(std::abs(std::int64_t{a.x} - b.x),
+                  std::abs(std::int64_t{a.y} - b.y));
+}
+
+void checkstep(const holetype& before, const holetype& hole, holeindex index,
+               const checkoptions& options, const problemsink& report) {
+  const std::int64_t step = distance(before, hole);
+  if (step <= options.maxstep) return;
+  report({problemkind::longstep, index.track, index.hole, hole.y, hole.x,
+          holename(index) + " at " + cellname(hole.y, hole.x) + ": " +
+              std::to_string(step) + (step == 1 ? " cell" : " cells") +
+              " from hole " + std::to_string(index.hole - 1) + " at " +
+              cellname(before.y, before.x)});
+}
+
 }  // namespace
 
-void checkboard(const boardtype& board, const problemsink& report) {
+void checkboard(const boardtype& board, const problemsink& report,
+                const checkoptions& options) {
   holechecker holes(board, report);
   for (std::int32_t t = 0; t < board.arraysizes().trackcount; ++t) {
-    std::int32_t i = 0;
-    for (const holetype& hole : board.trackholes(t))
-      holes.check(hole, {t, i++});
+    const std::span<const holetype> track = board.trackholes(t);
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(track.size()); ++i) {
+      holes.check(track[i], {t, i});
+      if (i > 0) checkstep(track[i - 1], track[i], {t, i}, options, report);
+    }
   }
   holes.check(board.finish, {-1, -1});
   checkcolors(board, report);
 }
 
-std::vector<boardproblem> checkboard(const boardtype& board) {
+std::vector<boardproblem> checkboard(const boardtype& board,
+                                     const checkoptions& options) {
   std::vector<boardproblem> problems;
-  checkboard(board, [&problems](boardproblem problem) {
-    problems.push_back(std::move(problem));
-  });
+  checkboard(
+      board,
+      [&problems](boardproblem problem) {
+        problems.push_back(std::move(problem));
+      },
+      options);
   return problems;
 }
 

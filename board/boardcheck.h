@@ -2,9 +2,9 @@
 #define BOARD_BOARDCHECK_H_
 
 // What can be wrong with a board that its file holds faithfully: holes off
-// the picture, on a blank cell or on another hole's cell, and color indices
-// without a pair. The tools report these; a program that makes or edits
-// boards can show them its own way.
+// the picture, on a blank cell or on another hole's cell, a track that leaps
+// from one hole to the next, and color indices without a pair. The tools report
+// these; a program that makes or edits boards can show them its own way.
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +21,13 @@ enum class problemkind {
   shared,      // a hole or the finish on the cell of an earlier one
   colorindex,  // a colormap value not below the pair count
   trackcolor,  // a track color not below the pair count, or negative
+  longstep,    // a hole farther than the longest step from the one before
+};
+
+struct checkoptions {
+  // The most cells a track may go from one hole to the next, across or down;
+  // a slipped coordinate leaps much farther.
+  std::int32_t maxstep = 3;
 };
 
 struct boardproblem {
@@ -35,13 +42,16 @@ struct boardproblem {
 using problemsink = std::function<void(boardproblem)>;
 
 // Hands every problem of the board to report, in order: the holes track by
-// track, then the finish, then the colormap row by row, then the track
-// colors. Nothing is held, so a board with millions of problems costs no
-// more memory than one with none.
-void checkboard(const boardtype& board, const problemsink& report);
+// track (each hole's cell, then its step from the one before), then the
+// finish, then the colormap row by row, then the track colors. Nothing is
+// held, so a board with millions of problems costs no more memory than one
+// with none.
+void checkboard(const boardtype& board, const problemsink& report,
+                const checkoptions& options = {});
 
 // Every problem of the board, in the same order.
-std::vector<boardproblem> checkboard(const boardtype& board);
+std::vector<boardproblem> checkboard(const boardtype& board,
+                                     const checkoptions& options = {});
 
 }  // namespace boards
 

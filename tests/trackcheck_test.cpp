@@ -56,6 +56,7 @@ TEST(Checkboard, HolesOffThePictureOrOnBlanks) {
   board->finish.set(2, 3);
   EXPECT_EQ(problemsof(*board),
             (lines{"track 0 hole 1 at (0, 4): outside the 4x3 picture",
+                   "track 0 hole 1 at (0, 4): 4 cells from hole 0 at (0, 0)",
                    "track 1 hole 0 at (3, 1): outside the 4x3 picture",
                    "finish at (2, 3): on a blank cell"}));
 }
@@ -79,6 +80,24 @@ TEST(Checkboard, ColorsMustBeBelowThePairCount) {
       problemsof(*board),
       (lines{"colormap at (2, 1): color index 3 is not below the pair count 3",
              "track 1 color: color index 3 is not below the pair count 3"}));
+}
+
+TEST(Checkboard, ATrackThatLeapsHasSlipped) {
+  boardtype board(1, 40, 10, 1, 1);
+  std::fill_n(board.picture[0].get(), 40, '.');
+  for (std::int32_t i = 0; i < 10; ++i) board.tracks[0][i].set(0, i);
+  board.tracks[0][9].set(0, 11);  // a step of 3 is no leap
+  board.finish.set(0, 39);        // nor is the way to the finish
+  EXPECT_EQ(problemsof(board), lines());
+  board.tracks[0][6].set(0, 36);
+  EXPECT_EQ(
+      problemsof(board),
+      (lines{"track 0 hole 6 at (0, 36): 31 cells from hole 5 at (0, 5)",
+             "track 0 hole 7 at (0, 7): 29 cells from hole 6 at (0, 36)"}));
+  EXPECT_EQ(checkboard(board, {.maxstep = 31}).size(), 0u);
+  const auto problem = checkboard(board, {.maxstep = 2})[0];
+  EXPECT_EQ(std::tuple(problem.kind, problem.track, problem.hole),
+            std::tuple(problemkind::longstep, 0, 6));
 }
 
 TEST(Checkboard, ProblemsNameTheirHoleAndCell) {
@@ -123,6 +142,9 @@ TEST_F(Trackcheck, TheGeneratedBoardIsSound) {
   EXPECT_EQ(result.output,
             "3player.board: ok, 3 tracks of 120 holes, 55x12 picture, 7 "
             "pairs\n");
+  // Its turns take steps of 3, but no longer.
+  EXPECT_EQ(run("--max-step=2 3player.board").status, 1);
+  EXPECT_EQ(run("--max-step=3 3player.board").status, 0);
 }
 
 TEST_F(Trackcheck, ReportsEachFileAndFailsOnAnyProblem) {
@@ -186,8 +208,10 @@ TEST_F(Trackcheck, UsageErrorsAndHelp) {
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.errors, "trackcheck: unknown option --shwo\n" + usage);
   EXPECT_EQ(result.output, "");
-  result = run("--color=sometimes sound.board");
-  EXPECT_EQ(result.status, 2);
+  for (const char* bad : {"--color=sometimes", "--max-step=", "--max-step=-1",
+                          "--max-step=3x", "--max-step=2147483648"}) {
+    EXPECT_EQ(run(std::string(bad) + " sound.board").status, 2) << bad;
+  }
   result = run("--help");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output, usage);

@@ -4,10 +4,12 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -26,10 +28,12 @@ using boards::readboardfile;
 
 constexpr char tool[] = "trackcheck";
 constexpr char usage[] =
-    "usage: trackcheck [--show] [--holes] [--color=WHEN] FILE...\n"
+    "usage: trackcheck [--show] [--holes] [--color=WHEN] [--max-step=N] "
+    "FILE...\n"
     "Checks board files. --show draws the picture, --holes draws it with its\n"
     "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
-    "and only when NO_COLOR is not set.\n";
+    "and only when NO_COLOR is not set. --max-step=N: a track may go at most\n"
+    "N cells from one hole to the next (3).\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
@@ -57,7 +61,8 @@ std::string summary(const boardtype& board) {
 
 // Checks one file and reports on it, drawing its picture when show; whether
 // it is sound.
-bool check(const char* file, bool show, drawingtype how) {
+bool check(const char* file, bool show, drawingtype how,
+           const boards::checkoptions& limits) {
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
   if (!loaded.ok()) {
@@ -67,9 +72,12 @@ bool check(const char* file, bool show, drawingtype how) {
   }
   if (show) std::fputs(drawpicture(board, how).c_str(), stdout);
   problemlisttype problems;
-  boards::checkboard(board, [&problems](boards::boardproblem problem) {
-    problems.add(std::move(problem.message));
-  });
+  boards::checkboard(
+      board,
+      [&problems](boards::boardproblem problem) {
+        problems.add(std::move(problem.message));
+      },
+      limits);
   if (loaded.found > loaded.needed) {
     problems.add(
         tools::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
@@ -98,15 +106,29 @@ bool colorbydefault() {
   return ::isatty(STDOUT_FILENO) == 1 && (nocolor == nullptr || *nocolor == 0);
 }
 
+// "--max-step=N": N in decimal digits, at most what an int32 holds.
+bool stepoption(std::string_view value, boards::checkoptions& limits) {
+  std::int32_t cells = 0;
+  const auto [end, error] =
+      std::from_chars(value.data(), value.data() + value.size(), cells);
+  if (value.empty() || error != std::errc() ||
+      end != value.data() + value.size() || cells < 0) {
+    return false;
+  }
+  limits.maxstep = cells;
+  return true;
+}
+
 int run(int argc, char** argv) {
   static constexpr std::string_view known[] = {"--show", "--holes", "--color",
-                                               "--color="};
+                                               "--color=", "--max-step="};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
   }
   bool show = false;
+  boards::checkoptions limits;
   drawingtype how;
   how.color = colorbydefault();
   for (const std::string_view option : line.options) {
@@ -120,6 +142,12 @@ int run(int argc, char** argv) {
       how.color = false;
     } else if (option == "--color=auto") {
       how.color = colorbydefault();
+    } else if (option.starts_with("--max-step=")) {
+      if (!stepoption(option.substr(11), limits)) {
+        return tools::usageerror(tool, usage,
+                                 "--max-step takes a number of cells, 0 or "
+                                 "more");
+      }
     } else {
       return tools::usageerror(tool, usage,
                                "unknown option " + std::string(option));
@@ -130,7 +158,7 @@ int run(int argc, char** argv) {
   }
   bool sound = true;
   for (const char* file : line.operands) {
-    sound = check(file, show, how) && sound;
+    sound = check(file, show, how, limits) && sound;
   }
   return sound ? 0 : 1;
 }
