@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -43,6 +44,9 @@ std::string loadresulttype::describe() const {
       return std::string("negative ") + size + ": " + to_string(value);
     case fault::shortlayout:
       return "shorter than its layout: " + counts;
+    case fault::nomemory:
+      return "not enough memory for the board its head describes (" +
+             to_string(needed) + " bytes in the file)";
   }
   return "unknown fault";
 }
@@ -66,6 +70,9 @@ std::string saveresulttype::describe() const {
     case fault::mismatch:
       return std::string(field) + " is " + to_string(value) +
              " but the board's arrays were made for " + to_string(expected);
+    case fault::incomplete:
+      return because("incomplete, written in place") +
+             (item.empty() ? "" : "; the old board is kept in " + item);
   }
   return "unknown fault";
 }
@@ -248,7 +255,14 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
   const std::int32_t n = s.holecount;
   const std::int32_t t = s.trackcount;
   const std::int32_t p = s.paircount;
-  boardtype decoded(h, w, n, t, p);
+  boardtype decoded;
+  try {
+    decoded.initialize(h, w, n, t, p);
+  } catch (const std::bad_alloc&) {
+    loadresulttype refused = result;
+    refused.what = loadresulttype::fault::nomemory;
+    return refused;
+  }
   for (int i = 0; i < 4; ++i) decoded.header[i] = getint32(head + 4 * i);
 
   bytereader in(source, result.needed - boardheadlength);

@@ -40,6 +40,7 @@ struct loadresulttype {
     shorthead,     // fewer bytes than the head takes
     negativesize,  // a size in the head below 0
     shortlayout,   // fewer bytes than the layout the head describes
+    nomemory,      // no memory for the board the head describes
   };
   fault what = fault::none;
   const char* size = "";     // negativesize: which size
@@ -90,10 +91,12 @@ struct saveresulttype {
     writefailed,  // a write, the close or the rename failed
     unfit,        // a value the file cannot hold: a byte item outside 0..255
     mismatch,     // a size no longer matches the arrays it was made for
+    incomplete,   // written in place, the file may hold part of the board
   };
   fault what = fault::none;
-  int error = 0;              // cannotopen, writefailed: the errno, if any
-  std::string item;           // unfit: "track 1 hole 7", "finish", "track 1"
+  int error = 0;     // cannotopen, writefailed, incomplete: the errno, if any
+  std::string item;  // unfit: "track 1 hole 7", "finish", "track 1";
+                     // incomplete: a copy of the old board, if kept
   const char* field = "";     // unfit: "column", "row", "color";
                               // mismatch: the size, "width" for instance
   std::int64_t value = 0;     // unfit: the value; mismatch: the size now
@@ -134,11 +137,23 @@ std::vector<unsigned char> encodeboard(const boardtype& board);
 // A file that shrinks while it is read fails with readfailed.
 loadresulttype readboardfile(const char* path, boardtype& board);
 
+struct saveoptions {
+  // The file is synced before it takes the target's place and its directory
+  // after (a file written in place: the file), so that the board outlives a
+  // power cut once the save returns.
+  bool sync = false;
+};
+
 // Writes the board file at path without ever destroying the board it
 // replaces: the new board goes into a fresh file beside the target, which
-// takes the target's place by a rename only once it is whole. A board the
-// file cannot hold is refused before anything is opened. Never prints.
-saveresulttype writeboardfile(const char* path, const boardtype& board);
+// takes the target's place by a rename only once it is whole. Where no fresh
+// file can take its place (a device, a FIFO, a stream such as /dev/stdout, a
+// directory that refuses new files, a rename the kernel refuses, a file with
+// several hard links), the target is written in place, its space reserved
+// first; README tells each case. A board the file cannot hold is refused
+// before anything is opened. Never prints.
+saveresulttype writeboardfile(const char* path, const boardtype& board,
+                              const saveoptions& options = {});
 
 }  // namespace boards
 

@@ -1,14 +1,11 @@
 #ifndef BOARD_POSIXFILE_H_
 #define BOARD_POSIXFILE_H_
 
-// File descriptors for the board file's reader and writer. The library's
-// own; not installed.
+// File descriptors for the board file's reader. The library's own; not
+// installed.
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstddef>
-#include <span>
 #include <utility>
 
 namespace boards {
@@ -33,17 +30,6 @@ class openfile {
  private:
   int fd_;
 };
-
-inline bool writefully(int fd, std::span<const unsigned char> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
 
 }  // namespace boards
 

@@ -1,7 +1,11 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +20,7 @@
 #include "tests/scratch.h"
 
 namespace fs = std::filesystem;
+using fault = boards::saveresulttype::fault;
 
 namespace {
 
@@ -230,4 +235,126 @@ TEST(Boardsave, AValueNoByteHoldsIsNamed) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Error writing save file.\n");
   EXPECT_FALSE(fs::exists(target));
+}
+
+namespace {
+
+// Runs checks in a child process (to change its user, limits or mounts
+// without touching the test's); the number of the first check that failed,
+// 0 when all passed, 77 when the child could not set itself up.
+template <typename Checks>
+int inchild(Checks checks) {
+  const pid_t child = ::fork();
+  if (child == 0) std::_Exit(checks());
+  const int raw = waitfor(child);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 100 + WTERMSIG(raw);
+}
+
+}  // namespace
+
+TEST(Boardsave, AFullFileSystemKeepsEveryOldBoard) {
+  const scratchdir dir;
+  const std::string mnt = dir / "mnt";
+  fs::create_directory(mnt);
+  const auto large = sampleboard(100, 200, 10, 2, 2);  // 40 KB
+  const int failed = inchild([&] {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("boards", mnt.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      return 77;
+    }
+    writebytes(mnt + "/single.board", oldboard);
+    writebytes(mnt + "/first.board", oldboard);
+    fs::create_hard_link(mnt + "/first.board", mnt + "/second.board");
+    // Fill what is left, a page at a time.
+    std::FILE* filler = std::fopen((mnt + "/filler").c_str(), "w");
+    const std::string page(4096, 'x');
+    while (std::fwrite(page.data(), 1, page.size(), filler) == page.size() &&
+           std::fflush(filler) == 0) {
+    }
+    std::fclose(filler);
+    for (const char* name : {"/single.board", "/second.board"}) {
+      const auto result = boards::writeboardfile((mnt + name).c_str(), *large);
+      if (result.what != fault::writefailed || result.error != ENOSPC) return 1;
+    }
+    for (const char* name :
+         {"/single.board", "/first.board", "/second.board"}) {
+      if (readbytes(mnt + name) != oldboard) return 2;
+    }
+    return std::distance(fs::directory_iterator(mnt), {}) == 4 ? 0 : 3;
+  });
+  if (failed == 77) GTEST_SKIP() << "no tmpfs could be mounted here";
+  EXPECT_EQ(failed, 0);
+}
+
+TEST(Boardsave, HardLinksUnderAFileSizeLimitKeepTheOldBoard) {
+  const scratchdir dir;
+  writebytes(dir / "first.board", oldboard);
+  fs::create_hard_link(dir / "first.board", dir / "second.board");
+  const auto large = sampleboard(20, 30, 10, 3, 4);  // 1349 bytes
+  const int raw = waitfor(savein(
+      *large, dir / "second.board",
+      [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      },
+      dir / "stdout.txt"));
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+  const bytes message = readbytes(dir / "stdout.txt");
+  EXPECT_EQ(std::string(message.begin(), message.end()),
+            "Error writing save file.\n");
+  EXPECT_EQ(readbytes(dir / "first.board"), oldboard);
+  EXPECT_EQ(readbytes(dir / "second.board"), oldboard);
+  EXPECT_EQ(fs::hard_link_count(dir / "first.board"), 2u);
+  EXPECT_EQ(othernames(dir, {"first.board", "second.board", "stdout.txt"}),
+            std::vector<std::string>());
+}
+
+TEST(Boardsave, ASetUserIdBoardSavedByItsOwnerKeepsItsBits) {
+  const scratchdir dir;
+  const std::string path = dir / "owned.board";
+  writebytes(path, oldboard);
+  const auto board = sampleboard(2, 3, 2, 2, 2);
+  constexpr uid_t nobody = 65534;
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
+    fs::permissions(dir.path(), fs::perms::all);
+  }
+  ASSERT_EQ(::chmod(path.c_str(), 06755), 0);
+  const int failed = inchild([&] {
+    // Without CAP_FSETID, the kernel clears the bits on every write.
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 ||
+                 ::setuid(nobody) != 0)) {
+      return 77;
+    }
+    return boards::writeboardfile(path.c_str(), *board, {.sync = true}).ok()
+               ? 0
+               : 1;
+  });
+  ASSERT_EQ(failed, 0);
+  struct stat status;
+  ASSERT_EQ(::stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 06755u);
+  EXPECT_EQ(readbytes(path), boards::encodeboard(*board));
+}
+
+TEST(Boardsave, LongNamesAndExtendedAttributesAreKept) {
+  const scratchdir dir;
+  const auto board = sampleboard(2, 3, 2, 2, 2);
+  const std::string path = dir / (std::string(239, 'n') + ".board");
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(boards::writeboardfile(path.c_str(), *board).ok());
+  }
+  EXPECT_EQ(readbytes(path), boards::encodeboard(*board));
+  EXPECT_EQ(othernames(dir, {fs::path(path).filename().string()}),
+            std::vector<std::string>());
+  if (::setxattr(path.c_str(), "user.board", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "no user.* extended attributes here: " << errno;
+  }
+  ASSERT_TRUE(boards::writeboardfile(path.c_str(), *board).ok());
+  char value[8] = {};
+  EXPECT_EQ(::getxattr(path.c_str(), "user.board", value, sizeof value), 4);
+  EXPECT_STREQ(value, "kept");
 }

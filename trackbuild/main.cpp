@@ -1,5 +1,6 @@
-// trackbuild [--strict] TEXT OUTPUT: makes the board written as text in
-// TEXT ("-" for standard input) into the board file OUTPUT. OUTPUT is
+// trackbuild [--strict] [--sync] TEXT OUTPUT: makes the board written as text
+// in TEXT ("-" for standard input) into the board file OUTPUT ("-" for
+// standard output; --sync: synced to the disk). OUTPUT is
 // written only when the whole text built; what is doubtful about the board
 // is warned of at its place in the text, and with --strict a warning keeps
 // OUTPUT from being written. Exit status: 0 when written, 1 when the text
@@ -27,11 +28,12 @@ namespace {
 
 constexpr char tool[] = "trackbuild";
 constexpr char usage[] =
-    "usage: trackbuild [--strict] TEXT OUTPUT\n"
+    "usage: trackbuild [--strict] [--sync] TEXT OUTPUT\n"
     "Makes the board written as text in TEXT (\"-\": standard input) into "
     "the\nboard file OUTPUT, warning of what looks wrong at its place in "
     "TEXT.\n--strict: a warning fails the build and OUTPUT is left as it "
-    "was.\n";
+    "was.\n--sync: the board is on the disk before trackbuild ends.\n"
+    "OUTPUT \"-\" writes the board on standard output (not a terminal).\n";
 
 // Past this many warnings the rest are counted, not listed.
 constexpr std::size_t listedwarnings = 100;
@@ -60,9 +62,42 @@ std::size_t warn(const char* name, std::vector<boards::textproblem> warnings) {
   return warnings.size();
 }
 
+// Writes the board on standard output, which must not be a terminal.
+int writestdout(const boardtype& board) {
+  if (::isatty(STDOUT_FILENO) == 1) {
+    std::fprintf(stderr, "%s: standard output is a terminal; not written\n",
+                 tool);
+    return 1;
+  }
+  const boards::saveresulttype check = boards::checkencodable(board);
+  if (!check.ok()) {
+    std::fprintf(stderr, "%s: -: %s\n", tool, check.describe().c_str());
+    return 1;
+  }
+  return boards::encodeboard(board,
+                             [](std::span<const unsigned char> piece) {
+                               return std::fwrite(piece.data(), 1, piece.size(),
+                                                  stdout) == piece.size();
+                             })
+             ? 0
+             : 1;
+}
+
+// Saves the board as output ("-": standard output), telling why not on
+// standard error; the exit status.
+int save(const boardtype& board, const char* output, bool sync) {
+  if (std::strcmp(output, "-") == 0) return writestdout(board);
+  const boards::saveresulttype result =
+      boards::writeboardfile(output, board, {.sync = sync});
+  if (result.ok()) return 0;
+  std::fprintf(stderr, "%s: %s: %s\n", tool, tools::quotename(output).c_str(),
+               result.describe().c_str());
+  return 1;
+}
+
 // Builds the board in textpath ("-": standard input) and saves it as output
 // (when strict, only when there is nothing to warn of); the exit status.
-int build(const char* textpath, const char* output, bool strict) {
+int build(const char* textpath, const char* output, bool strict, bool sync) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
   const std::string quoted = tools::quotename(textpath);
   const char* name = fromstdin ? "<stdin>" : quoted.c_str();
@@ -88,15 +123,15 @@ int build(const char* textpath, const char* output, bool strict) {
   if (strict && warnings > 0) {
     std::fprintf(stderr, "%s: %s: %zu %s; %s not written (--strict)\n", tool,
                  name, warnings, warnings == 1 ? "warning" : "warnings",
-                 output);
+                 tools::quotename(output).c_str());
     return 1;
   }
-  return board.save(output) == 0 ? 0 : 1;
+  return save(board, output, sync);
 }
 
 int run(int argc, char** argv) {
   tools::commandline line;
-  static constexpr std::string_view known[] = {"--strict"};
+  static constexpr std::string_view known[] = {"--strict", "--sync"};
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
@@ -104,7 +139,12 @@ int run(int argc, char** argv) {
   if (line.operands.size() != 2) {
     return tools::usageerror(tool, usage, "expected a text and an output");
   }
-  return build(line.operands[0], line.operands[1], !line.options.empty());
+  const auto given = [&line](std::string_view option) {
+    return std::find(line.options.begin(), line.options.end(), option) !=
+           line.options.end();
+  };
+  return build(line.operands[0], line.operands[1], given("--strict"),
+               given("--sync"));
 }
 
 }  // namespace
