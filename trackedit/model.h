@@ -101,6 +101,9 @@ class document {
   // Whether the board differs from the one last saved (or loaded).
   bool modified() const;
   void marksaved();
+  // Counts the board as unsaved until the next save, as one that came from
+  // elsewhere than the file.
+  void markunsaved() { savedid_ = UINT64_MAX; }
   // Changes whenever the board does, undo and redo included.
   std::uint64_t version() const { return version_; }
 
