@@ -25,7 +25,7 @@ install(FILES ${PROJECT_BINARY_DIR}/boards.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 foreach(page trackgen.1 trackcopy.1 trackcheck.1 trackdump.1 trackbuild.1
-             board.5 libboard.3)
+             trackedit.1 board.5 libboard.3)
   string(REGEX REPLACE ".*\\." "" section ${page})
   install(FILES ${PROJECT_SOURCE_DIR}/man/${page}
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})

@@ -6,6 +6,7 @@
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "tests/sampleboard.h"
+#include "trackedit/look.h"
 #include "trackedit/model.h"
 
 using trackedit::celltype;
@@ -181,6 +182,79 @@ TEST(TrackeditModel, DifferentLengthsAreNamedAndRecoverable) {
   doc.appendrun(1, {2, 5});  // (2, 2) to (2, 5)
   EXPECT_EQ(doc.lengthmismatch(), "");
   EXPECT_EQ(boards::writeboardtext(doc.board()), doc.recovertext());
+}
+
+// The cells the editor draws look as the library draws the whole board,
+// wherever the screen stands: the hole on each cell comes from the model's
+// index and the cells from a board of the screen's size.
+TEST(TrackeditLook, CellsLookAsTheLibraryDrawsThem) {
+  for (std::uint32_t seed = 0; seed < 20; ++seed) {
+    auto board = sampleboard(7, 11, 1 + seed % 8, seed % 4, 1 + seed % 4);
+    std::mt19937 random(seed);
+    for (std::int32_t t = 0; t < board->trackcount; ++t) {
+      for (std::int32_t i = 0; i < board->holecount; ++i) {
+        // Crowded into a corner, so that holes share cells.
+        board->tracks[t][i].set(random() % 5 - 1, random() % 6 - 1);
+      }
+    }
+    board->finish.set(random() % 4, random() % 5);
+    const boards::holemap holes(*board);
+    const document doc(*board);
+    const celltype first{int(random() % 4), int(random() % 5)};
+    std::int32_t seen = 0;
+    trackedit::eachcell(
+        doc, first, 4, 6,
+        [&](int r, int c, const boards::celllook& look,
+            std::optional<boards::colorpair> colors) {
+          const std::int32_t row = first.row + r, column = first.column + c;
+          const std::int32_t hole = holes.at(row, column);
+          const auto want = boards::lookofcell(*board, row, column, hole);
+          EXPECT_EQ(look.glyph, want.glyph) << seed;
+          EXPECT_EQ(look.pair, want.pair) << seed;
+          EXPECT_EQ(colors, hole == boards::finishhole
+                                ? boards::finishcolors(*board, want.pair)
+                                : boards::paircolors(*board, want.pair));
+          ++seen;
+        });
+    EXPECT_EQ(seen, std::max(0, std::min(4, 7 - first.row)) *
+                        std::max(0, std::min(6, 11 - first.column)));
+  }
+}
+
+// Mirrors undo themselves and a half turn is both mirrors; a copy is one
+// step that undo takes back.
+TEST(TrackeditModel, CopiesOfTracks) {
+  const auto board = sampleboard(9, 14, 12, 1, 1);
+  document doc(*board);
+  doc.copytrack(0, copykind::mirrorcolumns);
+  doc.copytrack(1, copykind::mirrorcolumns);
+  doc.copytrack(0, copykind::rotate);
+  doc.copytrack(3, copykind::mirrorrows);
+  doc.copytrack(0, copykind::shift, {2, -3});
+  const auto& tracks = doc.tracks();
+  EXPECT_EQ(tracks[2].holes, tracks[0].holes);
+  EXPECT_EQ(tracks[4].holes, tracks[1].holes);
+  EXPECT_EQ(tracks[5].holes[3].row, tracks[0].holes[3].row + 2);
+  EXPECT_EQ(tracks[5].holes[3].column, tracks[0].holes[3].column - 3);
+  ASSERT_TRUE(doc.undo());
+  EXPECT_EQ(doc.tracks().size(), 5u);
+}
+
+// Modified means "differs from the saved steps", whichever way undo and
+// redo went.
+TEST(TrackeditModel, ModifiedFollowsTheSavedStep) {
+  document doc(4, 3);
+  doc.setcharacters({0, 0}, {0, 0}, 'a');
+  doc.marksaved();
+  EXPECT_FALSE(doc.modified());
+  doc.undo();
+  EXPECT_TRUE(doc.modified());
+  doc.redo();
+  EXPECT_FALSE(doc.modified());
+  doc.setcharacters({0, 0}, {0, 0}, 'a');  // no change, no step
+  EXPECT_FALSE(doc.modified());
+  doc.markunsaved();
+  EXPECT_TRUE(doc.modified());
 }
 
 }  // namespace

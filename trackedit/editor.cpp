@@ -12,11 +12,13 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "board/boardcheck.h"
 #include "board/boardfile.h"
+#include "board/boardlook.h"
 #include "board/boardtext.h"
 #include "trackedit/look.h"
 
@@ -91,50 +93,20 @@ constexpr const char* helptext[] = {
     "Press any key to go back.",
 };
 
-// The xterm values of the sixteen standard colors.
-constexpr std::array<std::array<int, 3>, 16> standard = {{
-    {0, 0, 0},
-    {205, 0, 0},
-    {0, 205, 0},
-    {205, 205, 0},
-    {0, 0, 238},
-    {205, 0, 205},
-    {0, 205, 205},
-    {229, 229, 229},
-    {127, 127, 127},
-    {255, 0, 0},
-    {0, 255, 0},
-    {255, 255, 0},
-    {92, 92, 255},
-    {255, 0, 255},
-    {0, 255, 255},
-    {255, 255, 255},
-}};
-
-std::array<int, 3> rgbof(int color) {
-  if (color < 16) return standard[color];
-  if (color >= 232) {
-    const int gray = 8 + 10 * (color - 232);
-    return {gray, gray, gray};
-  }
-  constexpr int levels[] = {0, 95, 135, 175, 215, 255};
-  const int cube = color - 16;
-  return {levels[cube / 36], levels[cube / 6 % 6], levels[cube % 6]};
-}
-
 // A board color on a terminal of this many colors: itself where the
 // terminal has it, else the nearest standard color it has.
 short terminalcolor(int color, int colors) {
   if (color < colors) return static_cast<short>(color);
   if (color < 16 && colors >= 8) return static_cast<short>(color - 8);
-  const auto want = rgbof(color);
+  const boards::rgbtype want = boards::terminalrgb(color);
+  const auto square = [](int d) { return d * d; };
   int best = 0;
-  long bestdistance = -1;
+  int bestdistance = -1;
   for (int c = 0; c < std::min(colors, 16); ++c) {
-    long distance = 0;
-    for (int i = 0; i < 3; ++i) {
-      distance += long(want[i] - standard[c][i]) * (want[i] - standard[c][i]);
-    }
+    const boards::rgbtype have = boards::terminalrgb(c);
+    const int distance = square(want.red - have.red) +
+                         square(want.green - have.green) +
+                         square(want.blue - have.blue);
     if (bestdistance < 0 || distance < bestdistance) {
       best = c;
       bestdistance = distance;
@@ -159,8 +131,13 @@ std::optional<std::vector<long>> numbersin(const std::string& text) {
 }
 
 std::string cellname(celltype cell) {
-  return "(" + std::to_string(cell.row) + ", " + std::to_string(cell.column) +
-         ")";
+  // Appended piece by piece: a chain of + trips a false -Wrestrict in g++ 12.
+  std::string name = "(";
+  name += std::to_string(cell.row);
+  name += ", ";
+  name += std::to_string(cell.column);
+  name += ')';
+  return name;
 }
 
 struct problemtype {
@@ -198,12 +175,14 @@ class editor {
   }
 
  private:
-  // The screen: rulers at the top and left, status and message at the foot.
+  // The screen: rulers at the top (labels and ticks) and left, status and
+  // message at the foot.
+  static constexpr int top = 2;
   int left() const {
     return std::max<int>(
         4, std::to_string(std::max(doc_.height() - 1, 0)).size() + 1);
   }
-  int rows() const { return LINES - 3; }
+  int rows() const { return LINES - top - 2; }
   int columns() const { return COLS - left(); }
   bool fits() const { return rows() >= 1 && columns() >= 1; }
   bool oncell() const { return doc_.inside(cursor_); }
@@ -221,7 +200,7 @@ class editor {
     drawcells();
     drawstatus();
     drawmessage();
-    move(cursor_.row - view_.row + 1, cursor_.column - view_.column + left());
+    move(cursor_.row - view_.row + top, cursor_.column - view_.column + left());
     refresh();
   }
 
@@ -235,38 +214,20 @@ class editor {
 
   void drawrulers() {
     attr_set(A_DIM, 0, nullptr);
-    const int shown = std::min(columns(), doc_.width() - view_.column);
-    std::string ruler(std::max(shown, 0), ' ');
-    for (int i = 0; i < shown; ++i) {
-      if ((view_.column + i) % 5 == 0) ruler[i] = '\'';
-    }
-    for (int c = view_.column - view_.column % 10; c < view_.column + shown;
-         c += 10) {
-      const std::string label = std::to_string(c);
-      for (std::size_t k = 0; k < label.size(); ++k) {
-        const int at = c - view_.column + static_cast<int>(k);
-        if (at >= 0 && at < shown) ruler[at] = label[k];
-      }
-    }
-    mvaddstr(0, left(), ruler.c_str());
+    const int shown = std::clamp(doc_.width() - view_.column, 0, columns());
+    mvaddstr(0, left(), boards::columnlabels(view_.column, shown).c_str());
+    mvaddstr(1, left(), boards::columnticks(view_.column, shown).c_str());
     for (int r = 0; r < rows() && view_.row + r < doc_.height(); ++r) {
-      mvprintw(r + 1, 0, "%*d", left() - 1, view_.row + r);
+      mvprintw(r + top, 0, "%*d", left() - 1, view_.row + r);
     }
   }
 
   // The current track's hole numbers on the cells shown, in hole mode.
-  std::vector<std::int32_t> holenumbers() const {
-    std::vector<std::int32_t> numbers(std::size_t(rows()) * columns(), -1);
-    if (mode_ != modetype::hole || track_ < 0) return numbers;
-    const auto& holes = doc_.tracks()[track_].holes;
-    for (std::size_t i = 0; i < holes.size(); ++i) {
-      const int r = holes[i].row - view_.row;
-      const int c = holes[i].column - view_.column;
-      if (r >= 0 && r < rows() && c >= 0 && c < columns()) {
-        numbers[std::size_t(r) * columns() + c] = static_cast<std::int32_t>(i);
-      }
+  std::vector<std::int32_t> shownnumbers() const {
+    if (mode_ != modetype::hole || track_ < 0) {
+      return std::vector<std::int32_t>(std::size_t(rows()) * columns(), -1);
     }
-    return numbers;
+    return holenumbers(doc_, track_, view_, rows(), columns());
   }
 
   bool marked(celltype cell) const {
@@ -278,31 +239,30 @@ class editor {
   }
 
   void drawcells() {
-    const auto numbers = holenumbers();
-    for (int r = 0; r < rows() && view_.row + r < doc_.height(); ++r) {
-      for (int c = 0; c < columns() && view_.column + c < doc_.width(); ++c) {
-        const celltype cell{view_.row + r, view_.column + c};
-        const looktype look = lookof(doc_, cell, !colored_);
-        attr_t attributes = A_NORMAL;
-        char glyph = look.glyph;
-        if (look.finish && colored_) attributes |= A_REVERSE | A_BOLD;
-        const std::int32_t number = numbers[std::size_t(r) * columns() + c];
-        if (number >= 0) {
-          glyph = static_cast<char>('0' + number % 10);
-          attributes |= A_BOLD | A_UNDERLINE;
-        }
-        if (marked(cell)) attributes |= A_UNDERLINE;
-        const short pair =
-            look.pair >= 0 ? cursespair(doc_.pairs()[look.pair]) : short{0};
-        attr_set(attributes, pair, nullptr);
-        mvaddch(r + 1, c + left(), static_cast<unsigned char>(glyph));
-      }
-    }
+    const auto numbers = shownnumbers();
+    eachcell(doc_, view_, rows(), columns(),
+             [&](int r, int c, const boards::celllook& look,
+                 std::optional<boards::colorpair> colors) {
+               attr_t attributes = look.finish() ? A_BOLD : A_NORMAL;
+               char glyph = colored_ ? look.picture : look.glyph;
+               const std::int32_t number =
+                   numbers[std::size_t(r) * columns() + c];
+               if (number >= 0) {
+                 glyph = static_cast<char>('0' + number % 10);
+                 attributes |= A_BOLD | A_UNDERLINE;
+               }
+               if (marked({view_.row + r, view_.column + c})) {
+                 attributes |= A_UNDERLINE;
+               }
+               attr_set(attributes, colors ? cursespair(*colors) : short{0},
+                        nullptr);
+               mvaddch(r + top, c + left(), static_cast<unsigned char>(glyph));
+             });
   }
 
   // The curses pair of a board pair, made the first time it is asked for;
   // the terminal's own colors once the terminal has no pairs left.
-  short cursespair(pairtype pair) {
+  short cursespair(boards::colorpair pair) {
     if (!colored_) return 0;
     const short foreground = terminalcolor(pair[0], COLORS);
     const short background = terminalcolor(pair[1], COLORS);
@@ -483,9 +443,9 @@ class editor {
     MEVENT event;
     if (getmouse(&event) != OK || !fits()) return;
     if (!(event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) return;
-    const celltype cell{event.y - 1 + view_.row,
+    const celltype cell{event.y - top + view_.row,
                         event.x - left() + view_.column};
-    if (event.y < 1 || event.x < left() || !doc_.inside(cell)) return;
+    if (event.y < top || event.x < left() || !doc_.inside(cell)) return;
     cursor_ = cell;
     if (mode_ == modetype::color) colorkey(' ');
     if (mode_ == modetype::hole) holekey(' ');
@@ -834,7 +794,14 @@ class editor {
 }  // namespace
 
 session::session() {
-  initscr();
+  // Unlike initscr, newterm gives a terminal it cannot use back to us
+  // instead of ending the program.
+  screen_ = newterm(nullptr, stdout, stdin);
+  if (screen_ == nullptr) {
+    const char* term = std::getenv("TERM");
+    throw std::runtime_error(std::string("cannot use the terminal, TERM=") +
+                             (term ? term : ""));
+  }
   raw();
   noecho();
   nonl();
@@ -847,6 +814,7 @@ session::session() {
 session::~session() {
   curs_set(1);
   endwin();
+  delscreen(screen_);
 }
 
 void edit(document& doc, const std::string& path,

@@ -9,6 +9,8 @@
 
 #include "trackedit/model.h"
 
+struct screen;  // curses' own, kept out of this header
+
 namespace trackedit {
 
 // The terminal in curses mode for the session's lifetime; the destructor
@@ -19,6 +21,9 @@ class session {
   ~session();
   session(const session&) = delete;
   session& operator=(const session&) = delete;
+
+ private:
+  ::screen* screen_;
 };
 
 // Edits doc, kept at path, until the user quits or stop is set (by a signal

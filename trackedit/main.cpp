@@ -101,17 +101,22 @@ int run(int argc, char** argv) {
     doc = trackedit::document(board);
   }
   catchstops();
+  bool lost = false;
   try {
     trackedit::session screen;
     trackedit::edit(doc, path, stopsignal);
-    if (stopsignal != 0 && doc.modified() && !writerecovery(path, doc)) {
-      return 128 + stopsignal;
-    }
+    // A hang-up or termination with unsaved edits: keep them beside the
+    // file before the terminal is given back.
+    if (stopsignal != 0 && doc.modified()) lost = !writerecovery(path, doc);
   } catch (const std::exception& e) {
     const bool kept = doc.modified() && writerecovery(path, doc);
     std::fprintf(stderr, "%s: %s%s\n", tool, e.what(),
                  kept ? "; the edits are in the .recover file" : "");
     return 1;
+  }
+  if (lost) {
+    std::fprintf(stderr, "%s: cannot write %s.recover: %s\n", tool,
+                 path.c_str(), std::strerror(errno));
   }
   return stopsignal != 0 ? 128 + stopsignal : 0;
 }
