@@ -15,6 +15,7 @@
 
 #include "board/boardfile.h"
 #include "tools/arguments.h"
+#include "tools/quote.h"
 #include "trackedit/editor.h"
 #include "trackedit/model.h"
 
@@ -94,7 +95,7 @@ int run(int argc, char** argv) {
     boardtype board;
     const auto loaded = boards::readboardfile(path.c_str(), board);
     if (!loaded.ok()) {
-      std::fprintf(stderr, "%s: %s: %s\n", tool, path.c_str(),
+      std::fprintf(stderr, "%s: %s: %s\n", tool, tools::quotename(path).c_str(),
                    loaded.describe().c_str());
       return 1;
     }
@@ -102,12 +103,16 @@ int run(int argc, char** argv) {
   }
   catchstops();
   bool lost = false;
+  int error = 0;
   try {
     trackedit::session screen;
     trackedit::edit(doc, path, stopsignal);
     // A hang-up or termination with unsaved edits: keep them beside the
     // file before the terminal is given back.
-    if (stopsignal != 0 && doc.modified()) lost = !writerecovery(path, doc);
+    if (stopsignal != 0 && doc.modified() && !writerecovery(path, doc)) {
+      lost = true;
+      error = errno;
+    }
   } catch (const std::exception& e) {
     const bool kept = doc.modified() && writerecovery(path, doc);
     std::fprintf(stderr, "%s: %s%s\n", tool, e.what(),
@@ -115,8 +120,9 @@ int run(int argc, char** argv) {
     return 1;
   }
   if (lost) {
-    std::fprintf(stderr, "%s: cannot write %s.recover: %s\n", tool,
-                 path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool,
+                 tools::quotename(path + ".recover").c_str(),
+                 std::strerror(error));
   }
   return stopsignal != 0 ? 128 + stopsignal : 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <type_traits>
 
 #include "board/boardtext.h"
 
@@ -143,12 +144,12 @@ void document::setpair(std::int32_t index, pairtype pair) {
 }
 
 void document::addtrack(std::int32_t color) {
-  commit({trackchange{static_cast<std::int32_t>(tracks_.size()),
-                      tracktype{color, {}}, true}});
+  commit({trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+         tracktype{color, {}});
 }
 
 void document::removetrack(std::int32_t track) {
-  commit({trackchange{track, tracks_[track], false}});
+  commit({trackchange{track, false}}, tracks_[track]);
 }
 
 void document::settrackcolor(std::int32_t track, std::int32_t color) {
@@ -220,8 +221,8 @@ void document::copytrack(std::int32_t track, copykind kind, celltype offset) {
         break;
     }
   }
-  commit({trackchange{static_cast<std::int32_t>(tracks_.size()),
-                      std::move(copy), true}});
+  commit({trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+         std::move(copy));
 }
 
 void document::setfinish(celltype cell) {
@@ -233,7 +234,7 @@ bool document::undo() {
   step last = std::move(done_.back());
   done_.pop_back();
   for (auto c = last.changes.rbegin(); c != last.changes.rend(); ++c) {
-    apply(*c, false);
+    apply(last, *c, false);
   }
   undone_.push_back(std::move(last));
   ++version_;
@@ -244,7 +245,7 @@ bool document::redo() {
   if (undone_.empty()) return false;
   step next = std::move(undone_.back());
   undone_.pop_back();
-  for (const change& c : next.changes) apply(c, true);
+  for (const change& c : next.changes) apply(next, c, true);
   done_.push_back(std::move(next));
   ++version_;
   return true;
@@ -326,16 +327,25 @@ boardtype document::makeboard(std::size_t holecount) const {
   return board;
 }
 
-void document::commit(std::vector<change> changes) {
+void document::commit(std::vector<change> changes, tracktype track) {
   if (changes.empty()) return;
-  for (const change& c : changes) apply(c, true);
-  done_.push_back({std::move(changes), nextid_++});
+  step made{std::move(changes), std::move(track), nextid_++};
+  for (const change& c : made.changes) apply(made, c, true);
+  done_.push_back(std::move(made));
   undone_.clear();
   ++version_;
 }
 
-void document::apply(const change& c, bool forward) {
-  std::visit([this, forward](const auto& each) { apply(each, forward); }, c);
+void document::apply(const step& s, const change& c, bool forward) {
+  std::visit(
+      [&](const auto& each) {
+        if constexpr (std::is_same_v<decltype(each), const trackchange&>) {
+          apply(each, s.track, forward);
+        } else {
+          apply(each, forward);
+        }
+      },
+      c);
 }
 
 void document::apply(const cellchange& c, bool forward) {
@@ -359,18 +369,19 @@ void document::apply(const holemove& c, bool forward) {
   index(c.track, c.cell[forward], true);
 }
 
-void document::apply(const trackchange& c, bool forward) {
+void document::apply(const trackchange& c, const tracktype& track,
+                     bool forward) {
   const bool last = c.index + 1 >= static_cast<std::int32_t>(tracks_.size()) +
                                        (c.insert == forward);
   if (c.insert == forward) {
-    tracks_.insert(tracks_.begin() + c.index, c.track);
+    tracks_.insert(tracks_.begin() + c.index, track);
   } else {
     tracks_.erase(tracks_.begin() + c.index);
   }
   // Tracks after the one that came or went are renumbered; at the end only
   // its own holes move in or out of the index.
   if (!last) return reindex();
-  for (const celltype hole : c.track.holes) {
+  for (const celltype hole : track.holes) {
     index(c.index, hole, c.insert == forward);
   }
 }

@@ -134,9 +134,8 @@ class document {
     std::int32_t track, index;
     celltype cell[2];
   };
-  struct trackchange {  // a track inserted (or removed, undone)
+  struct trackchange {  // the step's track inserted (or removed, undone)
     std::int32_t index;
-    tracktype track;
     bool insert;
   };
   struct trackcolorchange {
@@ -156,20 +155,23 @@ class document {
   using change =
       std::variant<cellchange, holechange, holemove, trackchange,
                    trackcolorchange, pairchange, pairset, finishchange>;
+  // The changes are small and trivially copied; a track that comes or goes
+  // is kept once beside them.
   struct step {
     std::vector<change> changes;
+    tracktype track;
     std::uint64_t id;
   };
 
   std::size_t offset(celltype cell) const {
     return static_cast<std::size_t>(cell.row) * width_ + cell.column;
   }
-  void commit(std::vector<change> changes);
-  void apply(const change& c, bool forward);
+  void commit(std::vector<change> changes, tracktype track = {});
+  void apply(const step& s, const change& c, bool forward);
   void apply(const cellchange& c, bool forward);
   void apply(const holechange& c, bool forward);
   void apply(const holemove& c, bool forward);
-  void apply(const trackchange& c, bool forward);
+  void apply(const trackchange& c, const tracktype& track, bool forward);
   void apply(const trackcolorchange& c, bool forward);
   void apply(const pairchange& c, bool forward);
   void apply(const pairset& c, bool forward);
