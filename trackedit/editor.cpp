@@ -641,7 +641,11 @@ class editor {
       message_ = "not saved, tracks differ in length: " + mismatch;
       return false;
     }
-    const auto saved = boards::writeboardfile(path_.c_str(), doc_.board());
+    // Synced, as editors save: once it says "saved", a power cut keeps it.
+    boards::saveoptions options;
+    options.sync = true;
+    const auto saved =
+        boards::writeboardfile(path_.c_str(), doc_.board(), options);
     if (!saved.ok()) {
       message_ = "not saved: " + saved.describe();
       return false;
