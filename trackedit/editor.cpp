@@ -324,9 +324,10 @@ class editor {
   void drawswatches() {
     move(LINES - 1, 0);
     for (std::size_t i = 0; i < doc_.pairs().size(); ++i) {
-      const std::string label = (i == colorindex_ ? "[" : " ") +
-                                std::to_string(i) +
-                                (i == colorindex_ ? "]" : " ");
+      // Appended piece by piece, as in cellname.
+      std::string label(1, i == colorindex_ ? '[' : ' ');
+      label += std::to_string(i);
+      label += i == colorindex_ ? ']' : ' ';
       int y, x;
       getyx(stdscr, y, x);
       if (x + static_cast<int>(label.size()) >= COLS) break;
