@@ -252,7 +252,7 @@ int inchild(Checks checks) {
 
 }  // namespace
 
-TEST(Boardsave, AFullFileSystemKeepsEveryOldBoard) {
+TEST(Boardsave, AFullFileSystemKeepsEveryOldBoardAndAMountPointIsWritten) {
   const scratchdir dir;
   const std::string mnt = dir / "mnt";
   fs::create_directory(mnt);
@@ -262,6 +262,18 @@ TEST(Boardsave, AFullFileSystemKeepsEveryOldBoard) {
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("boards", mnt.c_str(), "tmpfs", 0, "size=64k") != 0) {
       return 77;
+    }
+    // A mount point cannot be renamed over: it is written in place.
+    writebytes(mnt + "/single.board", oldboard);
+    writebytes(mnt + "/mounted.board", oldboard);
+    if (::mount((mnt + "/single.board").c_str(),
+                (mnt + "/mounted.board").c_str(), nullptr, MS_BIND,
+                nullptr) != 0 ||
+        !boards::writeboardfile((mnt + "/mounted.board").c_str(), *large)
+             .ok() ||
+        readbytes(mnt + "/single.board") != boards::encodeboard(*large) ||
+        ::umount((mnt + "/mounted.board").c_str()) != 0) {
+      return 4;
     }
     writebytes(mnt + "/single.board", oldboard);
     writebytes(mnt + "/first.board", oldboard);
@@ -281,7 +293,7 @@ TEST(Boardsave, AFullFileSystemKeepsEveryOldBoard) {
          {"/single.board", "/first.board", "/second.board"}) {
       if (readbytes(mnt + name) != oldboard) return 2;
     }
-    return std::distance(fs::directory_iterator(mnt), {}) == 4 ? 0 : 3;
+    return std::distance(fs::directory_iterator(mnt), {}) == 5 ? 0 : 3;
   });
   if (failed == 77) GTEST_SKIP() << "no tmpfs could be mounted here";
   EXPECT_EQ(failed, 0);
@@ -345,6 +357,17 @@ TEST(Boardsave, LongNamesAndExtendedAttributesAreKept) {
   EXPECT_EQ(readbytes(path), boards::encodeboard(*board));
   EXPECT_EQ(othernames(dir, {fs::path(path).filename().string()}),
             std::vector<std::string>());
+  // A relative link whose folder and text together pass PATH_MAX.
+  std::string deep = dir.path().string();
+  while (deep.size() < 3700) {
+    deep += "/" + std::string(240, 'd');
+    fs::create_directories(deep + "/x");
+  }
+  std::string text;
+  while (text.size() < 400) text += "x/../";
+  fs::create_symlink(text + "linked.board", deep + "/link");
+  ASSERT_TRUE(boards::writeboardfile((deep + "/link").c_str(), *board).ok());
+  EXPECT_EQ(readbytes(deep + "/linked.board"), boards::encodeboard(*board));
   if (::setxattr(path.c_str(), "user.board", "kept", 4, 0) != 0) {
     GTEST_SKIP() << "no user.* extended attributes here: " << errno;
   }
