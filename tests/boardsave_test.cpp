@@ -318,33 +318,57 @@ TEST(Boardsave, HardLinksUnderAFileSizeLimitKeepTheOldBoard) {
             std::vector<std::string>());
 }
 
-TEST(Boardsave, ASetUserIdBoardSavedByItsOwnerKeepsItsBits) {
+// Saved by a user without privileges: their own set-user-ID board keeps its
+// bits; as root sets it up, also another user's 0666 board in a sticky
+// folder (no rename over it) and a board in a folder that takes no new file
+// (no fresh file), both written in place.
+TEST(Boardsave, AnUnprivilegedSaveKeepsModesAndWritesInPlaceWhereItMust) {
   const scratchdir dir;
-  const std::string path = dir / "owned.board";
-  writebytes(path, oldboard);
   const auto board = sampleboard(2, 3, 2, 2, 2);
+  const std::vector<std::string> paths = {
+      dir / "owned.board", dir / "shared.board", dir / "locked/board"};
   constexpr uid_t nobody = 65534;
   const bool root = ::geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
-    fs::permissions(dir.path(), fs::perms::all);
-  }
-  ASSERT_EQ(::chmod(path.c_str(), 06755), 0);
-  const int failed = inchild([&] {
-    // Without CAP_FSETID, the kernel clears the bits on every write.
-    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 ||
-                 ::setuid(nobody) != 0)) {
-      return 77;
-    }
-    return boards::writeboardfile(path.c_str(), *board, {.sync = true}).ok()
-               ? 0
-               : 1;
-  });
-  ASSERT_EQ(failed, 0);
+  fs::create_directory(dir / "locked");
   struct stat status;
-  ASSERT_EQ(::stat(path.c_str(), &status), 0);
+  std::vector<ino_t> inodes;
+  for (const std::string& path : paths) {
+    writebytes(path, oldboard);
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    inodes.push_back(status.st_ino);
+  }
+  if (root) {
+    ASSERT_EQ(::chown(paths[0].c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(paths[2].c_str(), nobody, nobody), 0);
+    fs::permissions(paths[1], fs::perms(0666));
+    fs::permissions(dir / "locked", fs::perms(0555));
+    fs::permissions(dir.path(), fs::perms(01777));
+  }
+  ASSERT_EQ(::chmod(paths[0].c_str(), 06755), 0);
+  const std::size_t saved = root ? 3 : 1;
+  EXPECT_EQ(inchild([&] {
+              // Without CAP_FSETID, the kernel clears the bits on a write.
+              if (root && (::setgroups(0, nullptr) != 0 ||
+                           ::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+                return 77;
+              }
+              for (std::size_t i = 0; i < saved; ++i) {
+                const auto result = boards::writeboardfile(
+                    paths[i].c_str(), *board, {.sync = true});
+                if (!result.ok()) return static_cast<int>(i + 1);
+              }
+              return 0;
+            }),
+            0);
+  ASSERT_EQ(::stat(paths[0].c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 06755u);
-  EXPECT_EQ(readbytes(path), boards::encodeboard(*board));
+  // The first is replaced by a fresh file, the others written in place.
+  for (std::size_t i = 0; i < saved; ++i) {
+    EXPECT_EQ(readbytes(paths[i]), boards::encodeboard(*board)) << paths[i];
+    ASSERT_EQ(::stat(paths[i].c_str(), &status), 0);
+    EXPECT_EQ(status.st_ino == inodes[i], i > 0) << paths[i];
+  }
+  fs::permissions(dir / "locked", fs::perms::all);
 }
 
 TEST(Boardsave, LongNamesAndExtendedAttributesAreKept) {
