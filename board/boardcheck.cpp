@@ -1,16 +1,36 @@
 #include "board/boardcheck.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
 namespace boards {
 namespace {
 
+// Messages are made by appending: a board may have millions of problems.
+void appendnumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, written.ptr);
+}
+
+void appendcell(std::string& text, std::int32_t row, std::int32_t column) {
+  text += '(';
+  appendnumber(text, row);
+  text += ", ";
+  appendnumber(text, column);
+  text += ')';
+}
+
 std::string cellname(std::int32_t row, std::int32_t column) {
-  return "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+  std::string text;
+  appendcell(text, row, column);
+  return text;
 }
 
 // A hole is known by its index along all tracks; the finish comes after them.
@@ -19,10 +39,26 @@ struct holeindex {
   std::int32_t hole;
 };
 
-std::string holename(holeindex index) {
-  if (index.track < 0) return "finish";
-  return "track " + std::to_string(index.track) + " hole " +
-         std::to_string(index.hole);
+void appendhole(std::string& text, holeindex index) {
+  if (index.track < 0) {
+    text += "finish";
+    return;
+  }
+  text += "track ";
+  appendnumber(text, index.track);
+  text += " hole ";
+  appendnumber(text, index.hole);
+}
+
+// "track 1 hole 7 at (3, 2): ", the start of a message about a hole.
+std::string holeat(holeindex index, const holetype& hole) {
+  std::string text;
+  text.reserve(80);
+  appendhole(text, index);
+  text += " at ";
+  appendcell(text, hole.y, hole.x);
+  text += ": ";
+  return text;
 }
 
 // Checks each hole, the finish last, against the picture and the others.
@@ -42,25 +78,42 @@ class holechecker {
     if (board_.picturerow(hole.y)[hole.x] == ' ') {
       add(problemkind::blank, hole, index, "on a blank cell");
     }
-    const std::int64_t cell = std::int64_t{hole.y} * size_.width + hole.x;
-    const auto [owner, first] = owners_.try_emplace(cell, index);
-    if (!first) {
-      add(problemkind::shared, hole, index,
-          "on the same cell as " + holename(owner->second));
+    if (const auto owner = claim(hole, index)) {
+      std::string what = "on the same cell as ";
+      appendhole(what, *owner);
+      add(problemkind::shared, hole, index, what);
     }
   }
 
  private:
   void add(problemkind kind, const holetype& hole, holeindex index,
-           const std::string& what) {
-    report_(
-        {kind, index.track, index.track < 0 ? -1 : index.hole, hole.y, hole.x,
-         holename(index) + " at " + cellname(hole.y, hole.x) + ": " + what});
+           std::string_view what) {
+    report_({kind, index.track, index.track < 0 ? -1 : index.hole, hole.y,
+             hole.x, holeat(index, hole).append(what)});
   }
 
+  // Gives the cell to the hole, or says which hole had it first. A file
+  // holds coordinates below 256, so their cells have a table; others, from
+  // boards made in memory, a map.
+  std::optional<holeindex> claim(const holetype& hole, holeindex index) {
+    if (hole.y < bytecells && hole.x < bytecells) {
+      if (owned_.empty()) owned_.assign(bytecells * bytecells, {-2, -1});
+      holeindex& owner = owned_[hole.y * bytecells + hole.x];
+      if (owner.track != -2) return owner;
+      owner = index;
+      return std::nullopt;
+    }
+    const std::int64_t cell = std::int64_t{hole.y} * size_.width + hole.x;
+    const auto [owner, first] = owners_.try_emplace(cell, index);
+    if (!first) return owner->second;
+    return std::nullopt;
+  }
+
+  static constexpr std::int32_t bytecells = 256;
   const boardtype& board_;
   const boardtype::sizestype size_;
   const problemsink& report_;
+  std::vector<holeindex> owned_;  // by cell; track -2 when free
   std::unordered_map<std::int64_t, holeindex> owners_;
 };
 
@@ -101,11 +154,14 @@ void checkstep(const holetype& before, const holetype& hole, holeindex index,
                const checkoptions& options, const problemsink& report) {
   const std::int64_t step = distance(before, hole);
   if (step <= options.maxstep) return;
+  std::string message = holeat(index, hole);
+  appendnumber(message, step);
+  message += step == 1 ? " cell from hole " : " cells from hole ";
+  appendnumber(message, index.hole - 1);
+  message += " at ";
+  appendcell(message, before.y, before.x);
   report({problemkind::longstep, index.track, index.hole, hole.y, hole.x,
-          holename(index) + " at " + cellname(hole.y, hole.x) + ": " +
-              std::to_string(step) + (step == 1 ? " cell" : " cells") +
-              " from hole " + std::to_string(index.hole - 1) + " at " +
-              cellname(before.y, before.x)});
+          std::move(message)});
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "board/boardtype.h"
 
@@ -65,6 +66,9 @@ struct textplaces {
 
   // The item that holds a track's hole; line 0 when there is none.
   textplace hole(std::int32_t track, std::int32_t hole) const;
+  // Where a problem of the board read stands: its hole's item, the finish,
+  // the track's line, or the colormap row of a cell; line 0 when unknown.
+  textplace of(const boardproblem& problem) const;
 };
 
 // Reads a board from its text, handed out by the source a piece at a time

@@ -149,7 +149,11 @@ struct holerun {
 };
 
 std::string at(const holetype& hole) {
-  return "(" + std::to_string(hole.y) + ", " + std::to_string(hole.x) + ")";
+  std::string text = "(";
+  text += std::to_string(hole.y);
+  text += ", ";
+  text += std::to_string(hole.x);
+  return text += ')';
 }
 
 std::int32_t distance(const holetype& a, const holetype& b) {
@@ -714,10 +718,10 @@ class textparser {
           return hole < item.first;
         }));
     return "; the longest step, " + std::to_string(longest) +
-           (longest == 1 ? " cell" : " cells") + ", is from hole " + std::to_string(after - 1) + " at " +
-           at(holes_[after - 1]) + " to hole " + std::to_string(after) +
-           " at " + at(holes_[after]) + " on line " +
-           std::to_string(item->place.line);
+           (longest == 1 ? " cell" : " cells") + ", is from hole " +
+           std::to_string(after - 1) + " at " + at(holes_[after - 1]) +
+           " to hole " + std::to_string(after) + " at " + at(holes_[after]) +
+           " on line " + std::to_string(item->place.line);
   }
 
   bool finish() {
@@ -785,6 +789,22 @@ textplace textplaces::hole(std::int32_t track, std::int32_t hole) const {
                        });
   if (hole < 0 || after == items.begin()) return {};
   return std::prev(after)->place;
+}
+
+textplace textplaces::of(const boardproblem& problem) const {
+  const auto in = [](const std::vector<textplace>& places, std::int32_t at) {
+    return at >= 0 && static_cast<std::size_t>(at) < places.size()
+               ? places[at]
+               : textplace();
+  };
+  switch (problem.kind) {
+    case problemkind::colorindex:
+      return in(colormaprows, problem.row);
+    case problemkind::trackcolor:
+      return in(tracks, problem.track);
+    default:
+      return problem.track < 0 ? finish : hole(problem.track, problem.hole);
+  }
 }
 
 std::vector<textproblem> readboardtext(const bytesource& source,

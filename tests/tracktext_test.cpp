@@ -67,21 +67,39 @@ TEST_F(Tracktext, ABadTextWritesNothing) {
 TEST_F(Tracktext, WarningsPointIntoTheTextAndStrictRefuses) {
   const bytes original = readbytes(std::string(BOARDS_DIR) + "/2player.txt");
   std::string text(original.begin(), original.end());
-  const std::string row = "|          . <- home         |";
-  const std::size_t at = text.find(row);
-  text[at + 3] = '\t';
-  const auto line = std::count(text.begin(), text.begin() + at, '\n') + 1;
+  // Where a part stands: "LINE:COLUMN", counted from 1.
+  const auto place = [&text](std::size_t at) {
+    const std::size_t start = text.rfind('\n', at) + 1;
+    return std::to_string(std::count(text.begin(), text.begin() + at, '\n') +
+                          1) +
+           ":" + std::to_string(at - start + 1);
+  };
+  text[text.find("|          . <- home") + 3] = '\t';
+  const std::size_t slip = text.find("(7, 25)");
+  text.replace(slip, 7, "(7, 5)");
   writebytes(dir_ / "slips.txt", bytes(text.begin(), text.end()));
   writebytes(dir_ / "out.board", {'o', 'l', 'd'});
   runresult result = run(TRACKBUILD, "--strict slips.txt out.board");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));
-  EXPECT_EQ(result.errors.rfind("slips.txt:" + std::to_string(line) +
-                                    ":4: warning: a raw control byte in a "
-                                    "picture row: write \\x09 if it is meant\n",
-                                0),
-            0u)
-      << result.errors;
+  EXPECT_EQ(
+      result.errors,
+      "slips.txt:" + place(text.find('\t')) +
+          ": warning: a raw control byte in a picture row: write \\x09 if it "
+          "is meant\n"
+          "slips.txt:" +
+          place(slip) +
+          ": warning: track 1 hole 21 at (7, 5): on a blank cell\n"
+          "slips.txt:" +
+          place(slip) +
+          ": warning: track 1 hole 21 at (7, 5): 19 cells from hole 20 at "
+          "(8, 24)\n"
+          "slips.txt:" +
+          place(slip + 7) +
+          ": warning: track 1 hole 22 at (6, 24): 19 cells from hole 21 at "
+          "(7, 5)\n"
+          "trackbuild: slips.txt: 4 warnings; out.board not written "
+          "(--strict)\n");
   result = run(TRACKBUILD, "slips.txt out.board");
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(readbytes(dir_ / "out.board"), (bytes{'o', 'l', 'd'}));

@@ -15,13 +15,16 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "board/bytesources.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/counted.h"
 #include "tools/quote.h"
 
 namespace {
@@ -46,20 +49,62 @@ void say(const char* name, const boards::textproblem& problem,
                problem.message.c_str());
 }
 
-// Warns of what reads but looks wrong, in the order of the text; how many
-// warnings there were.
-std::size_t warn(const char* name, std::vector<boards::textproblem> warnings) {
-  std::stable_sort(
-      warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
-        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
-      });
-  const std::size_t listed = std::min(warnings.size(), listedwarnings);
-  for (std::size_t i = 0; i < listed; ++i) say(name, warnings[i], "warning: ");
-  if (warnings.size() > listed) {
-    std::fprintf(stderr, "%s: %zu more warnings not listed\n", name,
-                 warnings.size() - listed);
+// The warnings that come first in the text, in its order, and how many
+// there are in all: a board with millions of slips keeps only the first.
+class warninglist {
+ public:
+  void add(boards::textproblem warning) {
+    keptwarning next{std::move(warning), count_++};
+    if (kept_.size() == listedwarnings && !earlier(next, kept_.front())) return;
+    kept_.push_back(std::move(next));
+    std::push_heap(kept_.begin(), kept_.end(), earlier);
+    if (kept_.size() > listedwarnings) {
+      std::pop_heap(kept_.begin(), kept_.end(), earlier);
+      kept_.pop_back();
+    }
   }
-  return warnings.size();
+
+  // Prints them; how many there were.
+  std::size_t say(const char* name) {
+    std::sort_heap(kept_.begin(), kept_.end(), earlier);
+    for (const auto& kept : kept_) ::say(name, kept.warning, "warning: ");
+    if (count_ > kept_.size()) {
+      std::fprintf(
+          stderr, "%s: %s not listed\n", name,
+          tools::counted(static_cast<std::int64_t>(count_ - kept_.size()),
+                         "more warning")
+              .c_str());
+    }
+    return count_;
+  }
+
+ private:
+  struct keptwarning {
+    boards::textproblem warning;
+    std::size_t order;  // among all, to keep the order of equal places
+  };
+  static bool earlier(const keptwarning& a, const keptwarning& b) {
+    return std::tuple(a.warning.line, a.warning.column, a.order) <
+           std::tuple(b.warning.line, b.warning.column, b.order);
+  }
+
+  std::vector<keptwarning> kept_;
+  std::size_t count_ = 0;
+};
+
+// Warns of what reads but looks wrong: the reader's doubts and the board's
+// problems, each at its place in the text; how many warnings there were.
+std::size_t warn(const char* name, const boardtype& board,
+                 boards::textplaces& places) {
+  warninglist warnings;
+  for (boards::textproblem& doubt : places.warnings) {
+    warnings.add(std::move(doubt));
+  }
+  boards::checkboard(board, [&](boards::boardproblem problem) {
+    const boards::textplace place = places.of(problem);
+    warnings.add({place.line, place.column, std::move(problem.message)});
+  });
+  return warnings.say(name);
 }
 
 // Writes the board on standard output, which must not be a terminal.
@@ -119,11 +164,12 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   }
   for (const boards::textproblem& problem : problems) say(name, problem, "");
   if (!problems.empty()) return 1;
-  const std::size_t warnings = warn(name, std::move(places.warnings));
+  const std::size_t warnings = warn(name, board, places);
   if (strict && warnings > 0) {
-    std::fprintf(stderr, "%s: %s: %zu %s; %s not written (--strict)\n", tool,
-                 name, warnings, warnings == 1 ? "warning" : "warnings",
-                 tools::quotename(output).c_str());
+    std::fprintf(
+        stderr, "%s: %s: %s; %s not written (--strict)\n", tool, name,
+        tools::counted(static_cast<std::int64_t>(warnings), "warning").c_str(),
+        tools::quotename(output).c_str());
     return 1;
   }
   return save(board, output, sync);
