@@ -1,6 +1,8 @@
 #include "board/boardlook.h"
 
 #include <cstddef>
+#include <span>
+#include <string_view>
 
 namespace boards {
 
@@ -12,18 +14,16 @@ char trackglyph(std::int32_t track) {
 char printableglyph(char byte) { return byte < ' ' || byte > '~' ? '?' : byte; }
 
 holemap::holemap(const boardtype& board)
-    : width_(board.width),
-      height_(board.height),
-      holes_(static_cast<std::size_t>(board.width) * board.height, nohole) {
+    : width_(board.arraysizes().width),
+      height_(board.arraysizes().height),
+      holes_(static_cast<std::size_t>(width_) * height_, nohole) {
   const auto mark = [this](const holetype& hole, std::int32_t what) {
     if (hole.y >= 0 && hole.y < height_ && hole.x >= 0 && hole.x < width_) {
       holes_[static_cast<std::size_t>(hole.y) * width_ + hole.x] = what;
     }
   };
-  for (std::int32_t t = 0; t < board.trackcount; ++t) {
-    for (std::int32_t i = 0; i < board.holecount; ++i) {
-      mark(board.tracks[t][i], t);
-    }
+  for (std::int32_t t = 0; t < board.arraysizes().trackcount; ++t) {
+    for (const holetype& hole : board.trackholes(t)) mark(hole, t);
   }
   mark(board.finish, finishhole);
 }
@@ -37,16 +37,20 @@ std::int32_t holemap::at(std::int32_t row, std::int32_t column) const {
 
 celllook lookofcell(const boardtype& board, std::int32_t row,
                     std::int32_t column, std::int32_t hole) {
+  // Through the views, so a board whose sizes were changed by hand is never
+  // read past its arrays.
   celllook look;
-  if (row < 0 || row >= board.height || column < 0 || column >= board.width) {
+  const std::string_view picture = board.picturerow(row);
+  const std::span<const unsigned char> colors = board.colorrow(row);
+  if (column < 0 || static_cast<std::size_t>(column) >= picture.size()) {
     return look;
   }
-  look.picture = look.glyph = printableglyph(board.picture[row][column]);
-  look.pair = board.colormap[row][column];
+  look.picture = look.glyph = printableglyph(picture[column]);
+  look.pair = colors[column];
   look.hole = hole;
   if (hole == finishhole) {
     look.glyph = '*';
-  } else if (hole >= 0 && hole < board.trackcount) {
+  } else if (hole >= 0 && hole < board.arraysizes().trackcount) {
     look.glyph = trackglyph(hole);
     look.pair = board.trackcolor[hole];
   }
@@ -54,8 +58,9 @@ celllook lookofcell(const boardtype& board, std::int32_t row,
 }
 
 std::optional<colorpair> paircolors(const boardtype& board, std::int32_t pair) {
-  if (pair < 0 || pair >= board.paircount) return std::nullopt;
-  return colorpair{board.pairs[pair][0], board.pairs[pair][1]};
+  const std::span<const unsigned char> colors = board.pair(pair);
+  if (pair >= board.paircount || colors.size() < 2) return std::nullopt;
+  return colorpair{colors[0], colors[1]};
 }
 
 namespace {

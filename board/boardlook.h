@@ -30,7 +30,8 @@ char printableglyph(char byte);
 
 // Which hole stands on each cell of the picture, made once per board. Holes
 // off the picture are left out; where holes share a cell, the finish wins,
-// then the later track, then the later hole.
+// then the later track, then the later hole. Sizes are those the board's
+// arrays were made for.
 class holemap {
  public:
   explicit holemap(const boardtype& board);

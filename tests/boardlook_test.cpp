@@ -90,3 +90,18 @@ TEST(Columnrulers, WindowsAgreeWithTheWhole) {
     }
   }
 }
+
+TEST(Lookofcell, ABoardResizedByHandIsNotReadPastItsArrays) {
+  auto board = sampleboard(2, 3, 1, 1, 1);
+  board->width = 40;
+  board->height = 9;
+  board->trackcount = board->paircount = 5;
+  const holemap map(*board);
+  for (int r = 0; r < 9; ++r) {
+    for (int c = 0; c < 40; ++c) {
+      const celllook look = lookofcell(*board, r, c, map.at(r, c));
+      EXPECT_EQ(look.picture == ' ', r >= 2 || c >= 3);
+    }
+  }
+  EXPECT_FALSE(paircolors(*board, 3));
+}
