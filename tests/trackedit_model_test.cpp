@@ -135,6 +135,8 @@ TEST(TrackeditModel, UndoAndRedoRetraceRandomScripts) {
     document doc(*original);
     for (int i = 0; i < 40; ++i) randomedit(doc, random);
     expectindexed(doc);
+    boardtype recovered;  // whatever the lengths, the text builds
+    EXPECT_TRUE(boards::readboardtext(doc.recovertext(), recovered).empty());
     const snapshot made = take(doc);
     EXPECT_EQ(doc.modified(), doc.version() > 0) << seed;
     while (doc.undo()) {
@@ -225,17 +227,19 @@ TEST(TrackeditLook, CellsLookAsTheLibraryDrawsThem) {
 // step that undo takes back.
 TEST(TrackeditModel, CopiesOfTracks) {
   const auto board = sampleboard(9, 14, 12, 1, 1);
+  for (std::int32_t i = 0; i < 12; ++i) board->tracks[0][i].set(i % 9, i);
   document doc(*board);
-  doc.copytrack(0, copykind::mirrorcolumns);
-  doc.copytrack(1, copykind::mirrorcolumns);
-  doc.copytrack(0, copykind::rotate);
-  doc.copytrack(3, copykind::mirrorrows);
-  doc.copytrack(0, copykind::shift, {2, -3});
+  ASSERT_TRUE(doc.copytrack(0, copykind::mirrorcolumns));
+  ASSERT_TRUE(doc.copytrack(1, copykind::mirrorcolumns));
+  ASSERT_TRUE(doc.copytrack(0, copykind::rotate));
+  ASSERT_TRUE(doc.copytrack(3, copykind::mirrorrows));
+  ASSERT_TRUE(doc.copytrack(0, copykind::shift, {2, 3}));
+  EXPECT_FALSE(doc.copytrack(0, copykind::shift, {-300, 0}));
   const auto& tracks = doc.tracks();
   EXPECT_EQ(tracks[2].holes, tracks[0].holes);
   EXPECT_EQ(tracks[4].holes, tracks[1].holes);
   EXPECT_EQ(tracks[5].holes[3].row, tracks[0].holes[3].row + 2);
-  EXPECT_EQ(tracks[5].holes[3].column, tracks[0].holes[3].column - 3);
+  EXPECT_EQ(tracks[5].holes[3].column, tracks[0].holes[3].column + 3);
   ASSERT_TRUE(doc.undo());
   EXPECT_EQ(doc.tracks().size(), 5u);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # trackedit on a real terminal, inside a tmux server of its own.
 # Usage: trackedit_tmux.sh CASE TRACKEDIT TRACKGEN TRACKCHECK TRACKBUILD
+#        TRACKDUMP
 # Exits 77 (skipped) when tmux is missing.
 set -euo pipefail
-case=$1 trackedit=$2 trackgen=$3 trackcheck=$4 trackbuild=$5
+case=$1 trackedit=$2 trackgen=$3 trackcheck=$4 trackbuild=$5 TRACKDUMP=$6
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed: trackedit's terminal test $case is skipped"
   exit 77
@@ -15,13 +16,16 @@ trap 'tm kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 fail() { echo "FAIL: $*"; tm capture-pane -p -t edit 2>/dev/null || true; exit 1; }
 
-# start WIDTH HEIGHT ARGS...: trackedit in a fresh session; the terminal's
-# settings before and after, and the exit status, land in files.
+# start WIDTH HEIGHT ARGS...: trackedit in a fresh session, with $editenv
+# in its environment; the terminal's settings before and after, and the exit
+# status, land in files.
 start() {
   local width=$1 height=$2
   shift 2
+  tm kill-session -t edit 2>/dev/null || true
+  rm -f before after status
   tm new-session -d -s edit -x "$width" -y "$height" \
-    "stty -g >before; $trackedit $*; echo \$? >status; stty -g >after; sleep 30"
+    "stty -g >before; ${editenv:-} $trackedit $*; echo \$? >status; stty -g >after; sleep 30"
   waitfor PICTURE
 }
 waitfor() {  # waits until the screen shows the text
@@ -111,6 +115,49 @@ case $case in
     waitfor "PICTU"
     keys C-q
     finished
+    ;;
+  colors)
+    # Pairs added, a rectangle painted and a region flood-filled are saved;
+    # without colors, holes show their track's glyph and the finish "*".
+    start 40 10 --size=6x3 new.board
+    keys Tab a "1 2" Enter C-b Down Right Right Space
+    keys a "3 4" Enter Down Right Right Right f C-s
+    waitfor "saved"
+    keys C-q
+    finished
+    "$TRACKDUMP" new.board >new.txt
+    for line in "pair 1 2 " "pair 3 4 " "|111222|" "|222222|"; do
+      grep -qF "$line" new.txt || fail "no '$line' in: $(cat new.txt)"
+    done
+    editenv=NO_COLOR=1 start 80 24 board.board
+    waitfor "  0 00000|00000|"
+    waitfor "|  *    45"
+    keys C-q
+    finished
+    ;;
+  refusals)
+    # Tracks of different lengths are not saved, and nothing is written.
+    start 100 10 --size=8x3 new.board
+    keys Tab Tab n Space n Space Right Space C-s
+    waitfor "not saved, tracks differ in length: track 0 has 1 hole, track 1 has 2 holes"
+    [ ! -e new.board ] || fail "a board was written"
+    keys C-q
+    waitfor "unsaved edits"
+    keys n
+    finished
+    # A file that cannot be loaded: status 1, the reason, the terminal as
+    # it was; no terminal at all: status 2.
+    printf 'junk' >bad.board
+    rm -f before after status
+    tm new-session -d -s bad -x 60 -y 10 \
+      "stty -g >before; $trackedit bad.board 2>err; echo \$? >status; stty -g >after"
+    for _ in $(seq 100); do [ -s after ] && break; sleep 0.1; done
+    [ "$(cat status)" = 1 ] && grep -q "^trackedit: bad.board: " err ||
+      fail "status $(cat status): $(cat err)"
+    cmp -s before after || fail "terminal settings changed"
+    status=0
+    "$trackedit" board.board </dev/null >/dev/null 2>&1 || status=$?
+    [ "$status" = 2 ] || fail "without a terminal: status $status"
     ;;
   *)
     echo "unknown case $case"

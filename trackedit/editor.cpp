@@ -611,7 +611,10 @@ class editor {
   }
 
   void copy(copykind kind, celltype offset) {
-    doc_.copytrack(track_, kind, offset);
+    if (!doc_.copytrack(track_, kind, offset)) {
+      message_ = "no copy: a hole would leave rows and columns 0 to 255";
+      return;
+    }
     track_ = static_cast<std::int32_t>(doc_.tracks().size()) - 1;
     message_ = "track " + std::to_string(track_) + " made";
   }

@@ -203,7 +203,7 @@ void document::movehole(std::int32_t track, std::int32_t index, celltype cell) {
   if (old != cell) commit({holemove{track, index, {old, cell}}});
 }
 
-void document::copytrack(std::int32_t track, copykind kind, celltype offset) {
+bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
   tracktype copy = tracks_[track];
   for (celltype& hole : copy.holes) {
     switch (kind) {
@@ -220,9 +220,14 @@ void document::copytrack(std::int32_t track, copykind kind, celltype offset) {
         hole = {hole.row + offset.row, hole.column + offset.column};
         break;
     }
+    if (hole.row < 0 || hole.row > 255 || hole.column < 0 ||
+        hole.column > 255) {
+      return false;
+    }
   }
   commit({trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
          std::move(copy));
+  return true;
 }
 
 void document::setfinish(celltype cell) {

@@ -91,8 +91,10 @@ class document {
   void removehole(std::int32_t track, std::int32_t index);
   void movehole(std::int32_t track, std::int32_t index, celltype cell);
   // Adds a copy of the track as the last track, with the same color; shift
-  // moves it by offset, the other kinds ignore offset.
-  void copytrack(std::int32_t track, copykind kind, celltype offset = {});
+  // moves it by offset, the other kinds ignore offset. False, and nothing
+  // changed, when a hole of the copy would fall outside the 0..255 that the
+  // board file holds.
+  bool copytrack(std::int32_t track, copykind kind, celltype offset = {});
   void setfinish(celltype cell);
 
   // Whether there was a step to undo or redo.
