@@ -264,14 +264,16 @@ class textparser {
   // A decimal number from least to most; out of range is an error, never
   // wrapped.
   std::optional<std::int64_t> number(std::int64_t least, std::int64_t most,
-                                     const std::string& what) {
+                                     std::string_view what) {
     skipblanks();
     const std::size_t start = pos_;
     const bool negative = peek() == '-';
     if (negative) ++pos_;
     if (!isdigit(peek())) {
       pos_ = start;
-      problem(pos_, "expected " + what + ", found " + token());
+      std::string message = "expected ";
+      message.append(what).append(", found ").append(token());
+      problem(pos_, std::move(message));
       return std::nullopt;
     }
     std::int64_t value = 0;
@@ -281,9 +283,11 @@ class textparser {
     }
     if (negative) value = -value;
     if (value < least || value > most) {
-      problem(start, what + " " + line_.substr(start, pos_ - start) + " is " +
-                         (value < least ? "below " + std::to_string(least)
-                                        : "above " + std::to_string(most)));
+      std::string message(what);
+      message.append(" ").append(line_, start, pos_ - start);
+      message.append(value < least ? " is below " : " is above ");
+      message.append(std::to_string(value < least ? least : most));
+      problem(start, std::move(message));
       return std::nullopt;
     }
     return value;
@@ -303,7 +307,7 @@ class textparser {
 
   // A side of a hole item, single or a run; a run that misses its last
   // value is refused rather than cut short.
-  std::optional<runside> side(const std::string& what) {
+  std::optional<runside> side(std::string_view what) {
     skipblanks();
     const std::size_t start = pos_;
     const auto first = number(0, 255, what);

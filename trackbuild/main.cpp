@@ -92,6 +92,37 @@ class warninglist {
   std::size_t count_ = 0;
 };
 
+// Where each problem stands in the text. Problems about holes come in the
+// order of the holes, so each hole's item is found by walking on from the
+// last one's, not searched for: a board may have millions.
+class placefinder {
+ public:
+  explicit placefinder(const boards::textplaces& places) : places_(places) {}
+
+  boards::textplace operator()(const boards::boardproblem& problem) {
+    if (problem.track < 0 || problem.hole < 0 ||
+        static_cast<std::size_t>(problem.track) >= places_.holeitems.size()) {
+      return places_.of(problem);
+    }
+    const auto& items = places_.holeitems[problem.track];
+    if (problem.track != track_ || item_ >= items.size() ||
+        items[item_].first > problem.hole) {
+      track_ = problem.track;  // a track begun, or an earlier hole: anew
+      item_ = 0;
+    }
+    while (item_ + 1 < items.size() && items[item_ + 1].first <= problem.hole) {
+      ++item_;
+    }
+    if (item_ >= items.size() || items[item_].first > problem.hole) return {};
+    return items[item_].place;
+  }
+
+ private:
+  const boards::textplaces& places_;
+  std::int32_t track_ = -1;
+  std::size_t item_ = 0;
+};
+
 // Warns of what reads but looks wrong: the reader's doubts and the board's
 // problems, each at its place in the text; how many warnings there were.
 std::size_t warn(const char* name, const boardtype& board,
@@ -100,8 +131,9 @@ std::size_t warn(const char* name, const boardtype& board,
   for (boards::textproblem& doubt : places.warnings) {
     warnings.add(std::move(doubt));
   }
+  placefinder placeof(places);
   boards::checkboard(board, [&](boards::boardproblem problem) {
-    const boards::textplace place = places.of(problem);
+    const boards::textplace place = placeof(problem);
     warnings.add({place.line, place.column, std::move(problem.message)});
   });
   return warnings.say(name);
