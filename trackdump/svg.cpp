@@ -90,34 +90,37 @@ std::string svgrow(const boardtype& board, const boards::holemap* holes,
                    std::int32_t row) {
   const std::int64_t y = std::int64_t{row} * cellheight;
   std::string rects, texts;
-  std::optional<runtype> back, front;
+  runtype back, front;  // each open while its length is above 0
   const auto endback = [&] {
-    if (back && back->look.colors[1] != plain[1]) rects += rectof(*back, y);
-    back.reset();
+    if (back.length > 0 && back.look.colors[1] != plain[1]) {
+      rects += rectof(back, y);
+    }
+    back = {};
   };
   const auto endfront = [&] {
-    if (front) texts += textof(*front, y);
-    front.reset();
+    if (front.length > 0) texts += textof(front, y);
+    front = {};
   };
   for (std::int32_t c = 0; c < board.width; ++c) {
     const celllook look = boards::lookofcell(
         board, row, c, holes ? holes->at(row, c) : boards::nohole);
     const cellcolors colors = colorsof(board, look);
-    if (back && back->look.colors[1] != colors.colors[1]) endback();
-    if (!back) back = runtype{c, 0, {}, {}, colors};
-    ++back->length;
+    if (back.length > 0 && back.look.colors[1] != colors.colors[1]) endback();
+    if (back.length == 0) back = runtype{c, 0, {}, {}, colors};
+    ++back.length;
     if (look.picture == ' ') continue;
-    if (front && (front->look.colors[0] != colors.colors[0] ||
-                  front->look.bold != colors.bold)) {
+    if (front.length > 0 && (front.look.colors[0] != colors.colors[0] ||
+                             front.look.bold != colors.bold)) {
       endfront();
     }
-    if (!front) {
+    if (front.length == 0) {
       front = runtype{c, 0, {}, {}, colors};
     } else {
-      front->xs += ' ';
+      front.xs += ' ';
     }
-    front->xs += std::to_string(std::int64_t{c} * cellwidth);
-    appendescaped(front->glyphs, look.picture);
+    ++front.length;
+    front.xs += std::to_string(std::int64_t{c} * cellwidth);
+    appendescaped(front.glyphs, look.picture);
   }
   endback();
   endfront();
