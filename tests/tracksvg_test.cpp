@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
-#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/boardfile.h"
@@ -12,52 +13,66 @@
 
 namespace {
 
+// The character an entity at the place stands for, 0 when none is known,
+// and its length.
+char entityat(const std::string& xml, std::size_t at, std::size_t& length) {
+  static const std::pair<std::string, char> known[] = {{"&amp;", '&'},
+                                                       {"&lt;", '<'},
+                                                       {"&gt;", '>'},
+                                                       {"&quot;", '"'},
+                                                       {"&apos;", '\''}};
+  for (const auto& [name, glyph] : known) {
+    length = name.size();
+    if (xml.compare(at, length, name) == 0) return glyph;
+  }
+  return 0;
+}
+
 // Whether the text is well-formed XML as far as SVG uses it: the
 // declaration, printable ASCII, elements that nest and close, quoted
 // attributes, known entities. Gathers the character data of the text
 // elements, entities replaced.
 bool wellformed(const std::string& xml, std::string& text) {
   const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  static const std::regex entity("&(amp|lt|gt|quot|apos);");
-  static const std::regex tag(
-      "<(/?)([a-z]+)(?: [A-Za-z:-]+=\"(?:[^\"<&]|&(?:amp|lt|gt|quot|apos);)*\")*"
-      "(/?)>");
   if (xml.rfind(head, 0) != 0) return false;
   for (const unsigned char c : xml) {
     if ((c < ' ' && c != '\n') || c > '~') return false;
   }
+  const auto isname = [](char c) { return std::isalpha(c) || c == '-'; };
   std::vector<std::string> open;
-  std::smatch match;
-  for (auto at = xml.cbegin() + head.size(); at != xml.cend();) {
-    const auto matches = [&](const std::regex& pattern) {
-      return std::regex_search(at, xml.cend(), match, pattern,
-                               std::regex_constants::match_continuous);
-    };
-    const bool intext = !open.empty() && open.back() == "text";
-    if (*at == '<') {
-      if (!matches(tag)) return false;
-      if (match[1].length() > 0) {
-        if (open.empty() || open.back() != match[2]) return false;
-        open.pop_back();
-      } else if (match[3].length() == 0) {
-        open.push_back(match[2]);
+  std::size_t length = 1;
+  for (std::size_t at = head.size(); at < xml.size(); at += length) {
+    length = 1;
+    char glyph = xml[at];
+    if (glyph == '<') {
+      const bool closing = xml[at + 1] == '/';
+      std::size_t end = at + 1 + closing;
+      while (isname(xml[end])) ++end;
+      const std::string name =
+          xml.substr(at + 1 + closing, end - at - 1 - closing);
+      while (!closing && xml[end] == ' ') {
+        std::size_t quote = end + 1;
+        while (isname(xml[quote]) || xml[quote] == ':') ++quote;
+        if (quote == end + 1 || xml.compare(quote, 2, "=\"") != 0) return false;
+        for (end = quote + 2; xml[end] != '"'; ++end) {
+          if (xml[end] == 0 || xml[end] == '<' ||
+              (xml[end] == '&' && !entityat(xml, end, length))) {
+            return false;
+          }
+        }
+        ++end;
       }
-    } else if (*at == '&') {
-      if (!matches(entity)) return false;
-      const std::string name = match[1];
-      if (intext) {
-        text += name == "amp"    ? '&'
-                : name == "lt"   ? '<'
-                : name == "gt"   ? '>'
-                : name == "quot" ? '"'
-                                 : '\'';
-      }
-    } else if (*at == '>') {
-      return false;
-    } else if (intext) {
-      text += *at;
+      const bool empty = !closing && xml[end] == '/';
+      if (name.empty() || xml[end + empty] != '>') return false;
+      if (closing && (open.empty() || open.back() != name)) return false;
+      if (closing) open.pop_back();
+      if (!closing && !empty) open.push_back(name);
+      length = end + empty + 1 - at;
+      continue;
     }
-    at += *at == '<' || *at == '&' ? match.length() : 1;
+    if (glyph == '>') return false;
+    if (glyph == '&' && (glyph = entityat(xml, at, length)) == 0) return false;
+    if (!open.empty() && open.back() == "text") text += glyph;
   }
   return open.empty();
 }
