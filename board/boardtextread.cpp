@@ -98,6 +98,11 @@ struct boardparts {
   holetype finish;
 };
 
+// A count and its noun, singular for one: "1 pair", "2 pairs".
+std::string howmany(std::int64_t count, const std::string& noun) {
+  return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
+}
+
 template <typename T>
 std::unique_ptr<T[]> toarray(std::vector<T>& items) {
   auto array = std::make_unique<T[]>(items.size());
@@ -405,7 +410,7 @@ class textparser {
       ++count;
     }
     if (count < parts_.height) {
-      missing(std::to_string(parts_.height) + " " + grid + " rows, found " +
+      missing(howmany(parts_.height, std::string(grid) + " row") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -492,9 +497,8 @@ class textparser {
         const bool hex = line_.compare(at, 2, "\\x") == 0 && at + 3 < bar;
         at += hex ? 4 : line_.compare(at, 2, "\\\\") == 0 ? 2 : 1;
       }
-      problem(bar, "the row has " + std::to_string(length) +
-                       " characters; the width is " +
-                       std::to_string(parts_.width));
+      problem(bar, "the row has " + howmany(length, "character") +
+                       "; the width is " + std::to_string(parts_.width));
       return false;
     }
     problem(line_.size(), "expected '|' to close the row");
@@ -558,8 +562,10 @@ class textparser {
       cells_.push_back(static_cast<char>(*value));
     }
     if (cells_.size() < width) {
-      problem(pos_, "the row has " + std::to_string(cells_.size()) +
-                        " values; the width is " + std::to_string(width));
+      problem(pos_,
+              "the row has " +
+                  howmany(static_cast<std::int64_t>(cells_.size()), "value") +
+                  "; the width is " + std::to_string(width));
       return false;
     }
     ++pos_;
@@ -598,7 +604,7 @@ class textparser {
       ++count;
     }
     if (count < parts_.paircount) {
-      missing(std::to_string(parts_.paircount) + " pairs, found " +
+      missing(howmany(parts_.paircount, "pair") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -621,7 +627,7 @@ class textparser {
       ++count;
     }
     if (count < parts_.trackcount) {
-      missing(std::to_string(parts_.trackcount) + " tracks, found " +
+      missing(howmany(parts_.trackcount, "track") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -692,8 +698,8 @@ class textparser {
     }
     if (counted && count < expected) {
       missing(
-          std::to_string(expected) + " holes in track " +
-          std::to_string(track) + ", found " + std::to_string(count) +
+          howmany(expected, "hole") + " in track " + std::to_string(track) +
+          ", found " + std::to_string(count) +
           (static_cast<std::int64_t>(holes_.size()) == count ? widest() : ""));
     }
     parts_.tracks.push_back(toarray(holes_));

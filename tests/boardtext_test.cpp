@@ -158,7 +158,7 @@ TEST(Boardtext, FaultsAreLocated) {
   EXPECT_EQ(with("holes 2", "holes -1"), "4:7: holes -1 is below 0");
   EXPECT_EQ(with("height 2", "height 3"),
             "10:1: expected 3 picture rows, found 2");
-  EXPECT_EQ(with("pair 0 7\n", ""), "13:1: expected 1 pairs, found 0");
+  EXPECT_EQ(with("pair 0 7\n", ""), "13:1: expected 1 pair, found 0");
   EXPECT_EQ(with("  (1, 2)\n", ""),
             "16:1: expected 2 holes in track 0, found 1");
   EXPECT_EQ(with("colormap", "colourmap"),
