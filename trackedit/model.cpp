@@ -76,33 +76,41 @@ std::optional<std::int32_t> document::holeat(std::int32_t track,
   return std::nullopt;
 }
 
-void document::setcharacters(celltype from, celltype to, char character) {
-  std::vector<change> changes;
+namespace {
+
+// Calls visit for each cell of the rectangle with these two corners.
+template <typename Visit>
+void eachcell(celltype from, celltype to, Visit visit) {
   for (std::int32_t r = std::min(from.row, to.row);
        r <= std::max(from.row, to.row); ++r) {
     for (std::int32_t c = std::min(from.column, to.column);
          c <= std::max(from.column, to.column); ++c) {
-      const std::size_t at = offset({r, c});
-      if (picture_[at] == character) continue;
-      changes.push_back(cellchange{
-          at, {picture_[at], character}, {colormap_[at], colormap_[at]}});
+      visit(celltype{r, c});
     }
   }
+}
+
+}  // namespace
+
+void document::setcharacters(celltype from, celltype to, char character) {
+  std::vector<change> changes;
+  eachcell(from, to, [&](celltype cell) {
+    const std::size_t at = offset(cell);
+    if (picture_[at] == character) return;
+    changes.push_back(cellchange{
+        at, {picture_[at], character}, {colormap_[at], colormap_[at]}});
+  });
   commit(std::move(changes));
 }
 
 void document::setcolors(celltype from, celltype to, unsigned char color) {
   std::vector<change> changes;
-  for (std::int32_t r = std::min(from.row, to.row);
-       r <= std::max(from.row, to.row); ++r) {
-    for (std::int32_t c = std::min(from.column, to.column);
-         c <= std::max(from.column, to.column); ++c) {
-      const std::size_t at = offset({r, c});
-      if (colormap_[at] == color) continue;
-      changes.push_back(
-          cellchange{at, {picture_[at], picture_[at]}, {colormap_[at], color}});
-    }
-  }
+  eachcell(from, to, [&](celltype cell) {
+    const std::size_t at = offset(cell);
+    if (colormap_[at] == color) return;
+    changes.push_back(
+        cellchange{at, {picture_[at], picture_[at]}, {colormap_[at], color}});
+  });
   commit(std::move(changes));
 }
 
