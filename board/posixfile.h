@@ -6,12 +6,9 @@
 
 #include <unistd.h>
 
-#include <utility>
-
 namespace boards {
 
-// Owns an open file descriptor and closes it when it goes out of scope,
-// unless the owner closed it first to learn whether the close succeeded.
+// Owns an open file descriptor and closes it when it goes out of scope.
 class openfile {
  public:
   explicit openfile(int fd) : fd_(fd) {}
@@ -21,11 +18,6 @@ class openfile {
     if (fd_ >= 0) ::close(fd_);
   }
   int fd() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
  private:
   int fd_;
