@@ -85,7 +85,9 @@ std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
 std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
                                        textplaces& places);
 
-// Hands the board's text to the sink in pieces; whether it took them all.
+// Hands the board's text to the sink in pieces; whether it took them all. A
+// board the file cannot hold (checkencodable) gives false, or an empty text,
+// before anything is handed over.
 // The text is canonical: reading it and writing the board again gives the
 // same text. A track's holes are written in the fewest items, three or more
 // holes that share a step making a run.

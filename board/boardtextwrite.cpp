@@ -270,6 +270,8 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
 }  // namespace
 
 bool writeboardtext(const boardtype& board, const bytesink& sink) {
+  // The text holds what the file holds, and nothing the file refuses.
+  if (!checkencodable(board).ok()) return false;
   textwriter out(sink);
   out.text(introduction);
   out.text("header");

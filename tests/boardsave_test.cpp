@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "board/boardfile.h"
+#include "board/boardtext.h"
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
 
@@ -230,6 +231,7 @@ TEST(Boardsave, AValueNoByteHoldsIsNamed) {
   board->holecount = 9;
   EXPECT_EQ(boards::writeboardfile(target.c_str(), *board).describe(),
             "holecount is 9 but the board's arrays were made for 8");
+  EXPECT_EQ(boards::writeboardtext(*board), "");
   testing::internal::CaptureStdout();
   EXPECT_EQ(board->save(target.c_str()), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
