@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -27,12 +26,6 @@ void appendcell(std::string& text, std::int32_t row, std::int32_t column) {
   text += ')';
 }
 
-std::string cellname(std::int32_t row, std::int32_t column) {
-  std::string text;
-  appendcell(text, row, column);
-  return text;
-}
-
 // A hole is known by its index along all tracks; the finish comes after them.
 struct holeindex {
   std::int32_t track;  // -1 for the finish
@@ -51,45 +44,74 @@ void appendhole(std::string& text, holeindex index) {
 }
 
 // "track 1 hole 7 at (3, 2): ", the start of a message about a hole.
-std::string holeat(holeindex index, const holetype& hole) {
-  std::string text;
-  text.reserve(80);
+void appendholeat(std::string& text, holeindex index, const holetype& hole) {
   appendhole(text, index);
   text += " at ";
   appendcell(text, hole.y, hole.x);
   text += ": ";
-  return text;
 }
+
+// Hands problems to the sink through one problem whose message is written
+// anew each time, so that a million problems cost no allocation each.
+class reporter {
+ public:
+  explicit reporter(const problemsink& sink) : sink_(sink) {}
+
+  // The problem's message, emptied, to be written before send.
+  std::string& begin(problemkind kind, std::int32_t track, std::int32_t hole,
+                     std::int32_t row, std::int32_t column) {
+    problem_.kind = kind;
+    problem_.track = track;
+    problem_.hole = hole;
+    problem_.row = row;
+    problem_.column = column;
+    problem_.message.clear();
+    return problem_.message;
+  }
+  void send() { sink_(problem_); }
+
+ private:
+  const problemsink& sink_;
+  boardproblem problem_;
+};
 
 // Checks each hole, the finish last, against the picture and the others.
 class holechecker {
  public:
-  holechecker(const boardtype& board, const problemsink& report)
+  holechecker(const boardtype& board, reporter& report)
       : board_(board), size_(board.arraysizes()), report_(report) {}
 
   void check(const holetype& hole, holeindex index) {
     if (hole.y < 0 || hole.y >= size_.height || hole.x < 0 ||
         hole.x >= size_.width) {
-      add(problemkind::outside, hole, index,
-          "outside the " + std::to_string(size_.width) + "x" +
-              std::to_string(size_.height) + " picture");
+      std::string& message = begin(problemkind::outside, hole, index);
+      message += "outside the ";
+      appendnumber(message, size_.width);
+      message += 'x';
+      appendnumber(message, size_.height);
+      message += " picture";
+      report_.send();
       return;
     }
     if (board_.picturerow(hole.y)[hole.x] == ' ') {
-      add(problemkind::blank, hole, index, "on a blank cell");
+      begin(problemkind::blank, hole, index) += "on a blank cell";
+      report_.send();
     }
     if (const auto owner = claim(hole, index)) {
-      std::string what = "on the same cell as ";
-      appendhole(what, *owner);
-      add(problemkind::shared, hole, index, what);
+      std::string& message = begin(problemkind::shared, hole, index);
+      message += "on the same cell as ";
+      appendhole(message, *owner);
+      report_.send();
     }
   }
 
  private:
-  void add(problemkind kind, const holetype& hole, holeindex index,
-           std::string_view what) {
-    report_({kind, index.track, index.track < 0 ? -1 : index.hole, hole.y,
-             hole.x, holeat(index, hole).append(what)});
+  // The message of a problem with the hole, begun with where it stands.
+  std::string& begin(problemkind kind, const holetype& hole, holeindex index) {
+    std::string& message = report_.begin(
+        kind, index.track, index.track < 0 ? -1 : index.hole, hole.y, hole.x);
+    appendholeat(message, index, hole);
+    return message;
   }
 
   // Gives the cell to the hole, or says which hole had it first. A file
@@ -112,34 +134,45 @@ class holechecker {
   static constexpr std::int32_t bytecells = 256;
   const boardtype& board_;
   const boardtype::sizestype size_;
-  const problemsink& report_;
+  reporter& report_;
   std::vector<holeindex> owned_;  // by cell; track -2 when free
   std::unordered_map<std::int64_t, holeindex> owners_;
 };
 
-std::string notapair(std::int32_t value, std::int32_t paircount) {
-  return "color index " + std::to_string(value) +
-         " is not below the pair count " + std::to_string(paircount);
+void appendnotapair(std::string& text, std::int32_t value,
+                    std::int32_t paircount) {
+  text += "color index ";
+  appendnumber(text, value);
+  text += " is not below the pair count ";
+  appendnumber(text, paircount);
 }
 
-void checkcolors(const boardtype& board, const problemsink& report) {
+void checkcolors(const boardtype& board, reporter& report) {
   const boardtype::sizestype size = board.arraysizes();
   for (std::int32_t r = 0; r < size.height; ++r) {
     const std::span<const unsigned char> colors = board.colorrow(r);
     for (std::int32_t c = 0; c < size.width; ++c) {
       if (colors[c] >= size.paircount) {
-        report({problemkind::colorindex, -1, -1, r, c,
-                "colormap at " + cellname(r, c) + ": " +
-                    notapair(colors[c], size.paircount)});
+        std::string& message =
+            report.begin(problemkind::colorindex, -1, -1, r, c);
+        message += "colormap at ";
+        appendcell(message, r, c);
+        message += ": ";
+        appendnotapair(message, colors[c], size.paircount);
+        report.send();
       }
     }
   }
   for (std::int32_t t = 0; t < size.trackcount; ++t) {
     const std::int32_t value = board.trackcolor[t];
     if (value < 0 || value >= size.paircount) {
-      report({problemkind::trackcolor, t, -1, -1, -1,
-              "track " + std::to_string(t) +
-                  " color: " + notapair(value, size.paircount)});
+      std::string& message =
+          report.begin(problemkind::trackcolor, t, -1, -1, -1);
+      message += "track ";
+      appendnumber(message, t);
+      message += " color: ";
+      appendnotapair(message, value, size.paircount);
+      report.send();
     }
   }
 }
@@ -151,23 +184,25 @@ std::int64_t distance(const holetype& a, const holetype& b) {
 }
 
 void checkstep(const holetype& before, const holetype& hole, holeindex index,
-               const checkoptions& options, const problemsink& report) {
+               const checkoptions& options, reporter& report) {
   const std::int64_t step = distance(before, hole);
   if (step <= options.maxstep) return;
-  std::string message = holeat(index, hole);
+  std::string& message = report.begin(problemkind::longstep, index.track,
+                                      index.hole, hole.y, hole.x);
+  appendholeat(message, index, hole);
   appendnumber(message, step);
   message += step == 1 ? " cell from hole " : " cells from hole ";
   appendnumber(message, index.hole - 1);
   message += " at ";
   appendcell(message, before.y, before.x);
-  report({problemkind::longstep, index.track, index.hole, hole.y, hole.x,
-          std::move(message)});
+  report.send();
 }
 
 }  // namespace
 
-void checkboard(const boardtype& board, const problemsink& report,
+void checkboard(const boardtype& board, const problemsink& sink,
                 const checkoptions& options) {
+  reporter report(sink);
   holechecker holes(board, report);
   for (std::int32_t t = 0; t < board.arraysizes().trackcount; ++t) {
     const std::span<const holetype> track = board.trackholes(t);
@@ -185,9 +220,7 @@ std::vector<boardproblem> checkboard(const boardtype& board,
   std::vector<boardproblem> problems;
   checkboard(
       board,
-      [&problems](boardproblem problem) {
-        problems.push_back(std::move(problem));
-      },
+      [&problems](const boardproblem& problem) { problems.push_back(problem); },
       options);
   return problems;
 }

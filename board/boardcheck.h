@@ -39,7 +39,9 @@ struct boardproblem {
   std::string message;  // one line for people, "track 1 hole 7 at (3, 2): ..."
 };
 
-using problemsink = std::function<void(boardproblem)>;
+// Takes each problem as it is found; the problem, its message included, is
+// good only until the call returns (keep a copy of what is kept).
+using problemsink = std::function<void(const boardproblem&)>;
 
 // Hands every problem of the board to report, in order: the holes track by
 // track (each hole's cell, then its step from the one before), then the

@@ -53,10 +53,14 @@ void say(const char* name, const boards::textproblem& problem,
 // there are in all: a board with millions of slips keeps only the first.
 class warninglist {
  public:
-  void add(boards::textproblem warning) {
-    keptwarning next{std::move(warning), count_++};
-    if (kept_.size() == listedwarnings && !earlier(next, kept_.front())) return;
-    kept_.push_back(std::move(next));
+  void add(boards::textplace place, const std::string& message) {
+    const std::size_t order = count_++;
+    // Only what comes before the last kept is copied: most are not.
+    if (kept_.size() == listedwarnings &&
+        !earlier({{place.line, place.column, {}}, order}, kept_.front())) {
+      return;
+    }
+    kept_.push_back({{place.line, place.column, message}, order});
     std::push_heap(kept_.begin(), kept_.end(), earlier);
     if (kept_.size() > listedwarnings) {
       std::pop_heap(kept_.begin(), kept_.end(), earlier);
@@ -126,15 +130,14 @@ class placefinder {
 // Warns of what reads but looks wrong: the reader's doubts and the board's
 // problems, each at its place in the text; how many warnings there were.
 std::size_t warn(const char* name, const boardtype& board,
-                 boards::textplaces& places) {
+                 const boards::textplaces& places) {
   warninglist warnings;
-  for (boards::textproblem& doubt : places.warnings) {
-    warnings.add(std::move(doubt));
+  for (const boards::textproblem& doubt : places.warnings) {
+    warnings.add({doubt.line, doubt.column}, doubt.message);
   }
   placefinder placeof(places);
-  boards::checkboard(board, [&](boards::boardproblem problem) {
-    const boards::textplace place = placeof(problem);
-    warnings.add({place.line, place.column, std::move(problem.message)});
+  boards::checkboard(board, [&](const boards::boardproblem& problem) {
+    warnings.add(placeof(problem), problem.message);
   });
   return warnings.say(name);
 }

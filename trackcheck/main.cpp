@@ -40,9 +40,9 @@ constexpr std::size_t listedproblems = 100;
 
 // A file's problems: all are counted, the first few are described.
 struct problemlisttype {
-  void add(std::string line) {
+  void add(const std::string& line) {
     ++count;
-    if (lines.size() < listedproblems) lines.push_back(std::move(line));
+    if (lines.size() < listedproblems) lines.push_back(line);
   }
   std::int64_t count = 0;
   std::vector<std::string> lines;
@@ -74,8 +74,8 @@ bool check(const char* file, bool show, drawingtype how,
   problemlisttype problems;
   boards::checkboard(
       board,
-      [&problems](boards::boardproblem problem) {
-        problems.add(std::move(problem.message));
+      [&problems](const boards::boardproblem& problem) {
+        problems.add(problem.message);
       },
       limits);
   if (loaded.found > loaded.needed) {

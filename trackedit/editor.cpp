@@ -347,12 +347,12 @@ class editor {
     }
     const boardtype board =
         mismatch.empty() ? doc_.board() : doc_.shortenedboard();
-    boards::checkboard(board, [this](boards::boardproblem problem) {
+    boards::checkboard(board, [this](const boards::boardproblem& problem) {
       std::optional<celltype> cell;
       if (problem.row >= 0 && problem.column >= 0) {
         cell = celltype{problem.row, problem.column};
       }
-      problems_.push_back({cell, std::move(problem.message)});
+      problems_.push_back({cell, problem.message});
     });
     checked_ = doc_.version();
     nextproblem_ = 0;
