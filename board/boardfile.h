@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -26,7 +27,7 @@ inline constexpr std::uint64_t boardheadlength = 36;
 inline constexpr std::size_t boardpiecelength = 64 * 1024;
 
 // Bytes in the file of a board with these (non-negative) sizes.
-std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
+BOARD_EXPORT std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
                               std::int32_t holecount, std::int32_t trackcount,
                               std::int32_t paircount);
 
@@ -58,13 +59,13 @@ struct loadresulttype {
   }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
-  std::string describe() const;
+  BOARD_EXPORT std::string describe() const;
 };
 
 // Checks a head against the length of the whole input: every size at least 0
 // and the layout no longer than the input. When it passes, needed is the
 // layout's length. Pure: nothing is allocated.
-loadresulttype checkhead(std::span<const unsigned char> head,
+BOARD_EXPORT loadresulttype checkhead(std::span<const unsigned char> head,
                          std::uint64_t inputlength);
 
 // Hands out the input's next bytes: a view of at least one and at most
@@ -76,11 +77,11 @@ using bytesource =
 // head is checked against that length before anything is sized, and bytes
 // beyond the layout are never asked for. The board changes only when
 // the whole board was read.
-loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
+BOARD_EXPORT loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
                            boardtype& board);
 
 // Reads a board from the bytes of a board file in memory.
-loadresulttype decodeboard(std::span<const unsigned char> input,
+BOARD_EXPORT loadresulttype decodeboard(std::span<const unsigned char> input,
                            boardtype& board);
 
 // Whether a board could be written, and if not, why.
@@ -96,10 +97,13 @@ struct saveresulttype {
   fault what = fault::none;
   int error = 0;     // cannotopen, writefailed, incomplete: the errno, if any
   std::string item;  // unfit: "track 1 hole 7", "finish", "track 1";
-                     // incomplete: a copy of the old board, if kept
+                     // incomplete: a copy of the old board, if kept;
+                     // mismatch of an array: "picture 3", "pairs"
   const char* field = "";     // unfit: "column", "row", "color";
-                              // mismatch: the size, "width" for instance
-  std::int64_t value = 0;     // unfit: the value; mismatch: the size now
+                              // mismatch: the size, "width" for instance,
+                              // or the array (boardtype::strayarray)
+  std::int64_t value = 0;     // unfit: the value; mismatch: the size now,
+                              // or the array's row (-1: the table)
   std::int64_t expected = 0;  // mismatch: the size of the arrays
 
   // A result that failed for this reason, with its errno if it has one.
@@ -111,13 +115,13 @@ struct saveresulttype {
   }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
-  std::string describe() const;
+  BOARD_EXPORT std::string describe() const;
 };
 
 // Whether the board file can hold the board: its sizes are those its arrays
-// were made for, and every hole and finish coordinate and every track color
+// were made for, its arrays those it made, and every hole and finish coordinate and every track color
 // lies in 0..255. The first fault found, tracks in order, then the finish.
-saveresulttype checkencodable(const boardtype& board);
+BOARD_EXPORT saveresulttype checkencodable(const boardtype& board);
 
 // Takes the board file's bytes in order, a piece at a time; false refuses
 // the piece and stops the encoding.
@@ -126,16 +130,16 @@ using bytesink = std::function<bool(std::span<const unsigned char>)>;
 // Hands the bytes of the board's file to the sink in pieces of at most
 // boardpiecelength bytes; whether the sink took them all. A board the file
 // cannot hold (checkencodable) is refused before any byte: false.
-bool encodeboard(const boardtype& board, const bytesink& sink);
+BOARD_EXPORT bool encodeboard(const boardtype& board, const bytesink& sink);
 
 // The bytes of the board's file, all at once; empty for a board the file
 // cannot hold.
-std::vector<unsigned char> encodeboard(const boardtype& board);
+BOARD_EXPORT std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
 // A file that shrinks while it is read fails with readfailed.
-loadresulttype readboardfile(const char* path, boardtype& board);
+BOARD_EXPORT loadresulttype readboardfile(const char* path, boardtype& board);
 
 struct saveoptions {
   // The file is synced before it takes the target's place and its directory
@@ -152,7 +156,7 @@ struct saveoptions {
 // several hard links), the target is written in place, its space reserved
 // first; README tells each case. A board the file cannot hold is refused
 // before anything is opened. Never prints.
-saveresulttype writeboardfile(const char* path, const boardtype& board,
+BOARD_EXPORT saveresulttype writeboardfile(const char* path, const boardtype& board,
                               const saveoptions& options = {});
 
 }  // namespace boards

@@ -32,6 +32,7 @@
 #include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -65,34 +66,36 @@ struct textplaces {
   std::vector<textproblem> warnings;
 
   // The item that holds a track's hole; line 0 when there is none.
-  textplace hole(std::int32_t track, std::int32_t hole) const;
+  BOARD_EXPORT textplace hole(std::int32_t track, std::int32_t hole) const;
   // Where a problem of the board read stands: its hole's item, the finish,
   // the track's line, or the colormap row of a cell; line 0 when unknown.
-  textplace of(const boardproblem& problem) const;
+  BOARD_EXPORT textplace of(const boardproblem& problem) const;
 };
 
 // Reads a board from its text, handed out by the source a piece at a time
 // (an empty piece ends the text). Returns the problems found, in order: the
 // first, and more as long as they can be told apart reliably, at most 20.
 // The board is replaced only when there are none. Memory follows the board
-// the text holds, whatever sizes it declares. With places, says where each
-// part stands.
-std::vector<textproblem> readboardtext(const bytesource& source,
+// the text holds, whatever sizes it declares; running out of it is the one
+// problem at line 0, as readboardfile's nomemory. With places, says where
+// each part stands. Nothing throws but what the source throws.
+BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board);
-std::vector<textproblem> readboardtext(const bytesource& source,
+BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board, textplaces& places);
-std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
-std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
                                        textplaces& places);
 
 // Hands the board's text to the sink in pieces; whether it took them all. A
 // board the file cannot hold (checkencodable) gives false, or an empty text,
 // before anything is handed over.
-// The text is canonical: reading it and writing the board again gives the
+// Throws std::bad_alloc when memory runs out (the string form), and what
+// the sink throws. The text is canonical: reading it and writing the board again gives the
 // same text. A track's holes are written in the fewest items, three or more
 // holes that share a step making a run.
-bool writeboardtext(const boardtype& board, const bytesink& sink);
-std::string writeboardtext(const boardtype& board);
+BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink);
+BOARD_EXPORT std::string writeboardtext(const boardtype& board);
 
 }  // namespace boards
 
