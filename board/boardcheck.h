@@ -62,11 +62,11 @@ using problemsink = std::function<void(const boardproblem&)>;
 // held, so a board with millions of problems costs no more memory than one
 // with none.
 BOARD_EXPORT void checkboard(const boardtype& board, const problemsink& report,
-                const checkoptions& options = {});
+                             const checkoptions& options = {});
 
 // Every problem of the board, in the same order.
-BOARD_EXPORT std::vector<boardproblem> checkboard(const boardtype& board,
-                                     const checkoptions& options = {});
+BOARD_EXPORT std::vector<boardproblem> checkboard(
+    const boardtype& board, const checkoptions& options = {});
 
 }  // namespace boards
 

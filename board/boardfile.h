@@ -27,9 +27,11 @@ inline constexpr std::uint64_t boardheadlength = 36;
 inline constexpr std::size_t boardpiecelength = 64 * 1024;
 
 // Bytes in the file of a board with these (non-negative) sizes.
-BOARD_EXPORT std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
-                              std::int32_t holecount, std::int32_t trackcount,
-                              std::int32_t paircount);
+BOARD_EXPORT std::uint64_t boardfilelength(std::int32_t width,
+                                           std::int32_t height,
+                                           std::int32_t holecount,
+                                           std::int32_t trackcount,
+                                           std::int32_t paircount);
 
 // Whether a board could be read, and if not, why.
 struct loadresulttype {
@@ -66,7 +68,7 @@ struct loadresulttype {
 // and the layout no longer than the input. When it passes, needed is the
 // layout's length. Pure: nothing is allocated.
 BOARD_EXPORT loadresulttype checkhead(std::span<const unsigned char> head,
-                         std::uint64_t inputlength);
+                                      std::uint64_t inputlength);
 
 // Hands out the input's next bytes: a view of at least one and at most
 // `most` of them, good until the next call, or an empty view when it cannot.
@@ -77,12 +79,13 @@ using bytesource =
 // head is checked against that length before anything is sized, and bytes
 // beyond the layout are never asked for. The board changes only when
 // the whole board was read.
-BOARD_EXPORT loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
-                           boardtype& board);
+BOARD_EXPORT loadresulttype decodeboard(const bytesource& source,
+                                        std::uint64_t inputlength,
+                                        boardtype& board);
 
 // Reads a board from the bytes of a board file in memory.
 BOARD_EXPORT loadresulttype decodeboard(std::span<const unsigned char> input,
-                           boardtype& board);
+                                        boardtype& board);
 
 // Whether a board could be written, and if not, why.
 struct saveresulttype {
@@ -119,8 +122,9 @@ struct saveresulttype {
 };
 
 // Whether the board file can hold the board: its sizes are those its arrays
-// were made for, its arrays those it made, and every hole and finish coordinate and every track color
-// lies in 0..255. The first fault found, tracks in order, then the finish.
+// were made for, its arrays those it made, and every hole and finish coordinate
+// and every track color lies in 0..255. The first fault found, tracks in order,
+// then the finish.
 BOARD_EXPORT saveresulttype checkencodable(const boardtype& board);
 
 // Takes the board file's bytes in order, a piece at a time; false refuses
@@ -156,8 +160,9 @@ struct saveoptions {
 // several hard links), the target is written in place, its space reserved
 // first; README tells each case. A board the file cannot hold is refused
 // before anything is opened. Never prints.
-BOARD_EXPORT saveresulttype writeboardfile(const char* path, const boardtype& board,
-                              const saveoptions& options = {});
+BOARD_EXPORT saveresulttype writeboardfile(const char* path,
+                                           const boardtype& board,
+                                           const saveoptions& options = {});
 
 }  // namespace boards
 

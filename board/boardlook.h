@@ -60,14 +60,16 @@ struct celllook {
 // color index, anything else the colormap's; the finish shows * plainly.
 // Outside the picture, a blank cell of pair 0.
 BOARD_EXPORT celllook lookofcell(const boardtype& board, std::int32_t row,
-                    std::int32_t column, std::int32_t hole = nohole);
+                                 std::int32_t column,
+                                 std::int32_t hole = nohole);
 
 // Two color numbers, foreground then background.
 using colorpair = std::array<unsigned char, 2>;
 
 // The colors of the board's pair at that index; none when it has no such
 // pair (the cell is then drawn in the viewer's own colors).
-BOARD_EXPORT std::optional<colorpair> paircolors(const boardtype& board, std::int32_t pair);
+BOARD_EXPORT std::optional<colorpair> paircolors(const boardtype& board,
+                                                 std::int32_t pair);
 
 // The colors the finish is drawn in, fixed so that it stands out whatever
 // the pair of its cell: bright white on red, or black on bright cyan when

@@ -80,20 +80,23 @@ struct textplaces {
 // problem at line 0, as readboardfile's nomemory. With places, says where
 // each part stands. Nothing throws but what the source throws.
 BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
-                                       boardtype& board);
+                                                    boardtype& board);
 BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
-                                       boardtype& board, textplaces& places);
-BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
-BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
-                                       textplaces& places);
+                                                    boardtype& board,
+                                                    textplaces& places);
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
+                                                    boardtype& board);
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
+                                                    boardtype& board,
+                                                    textplaces& places);
 
 // Hands the board's text to the sink in pieces; whether it took them all. A
 // board the file cannot hold (checkencodable) gives false, or an empty text,
 // before anything is handed over.
 // Throws std::bad_alloc when memory runs out (the string form), and what
-// the sink throws. The text is canonical: reading it and writing the board again gives the
-// same text. A track's holes are written in the fewest items, three or more
-// holes that share a step making a run.
+// the sink throws. The text is canonical: reading it and writing the board
+// again gives the same text. A track's holes are written in the fewest items,
+// three or more holes that share a step making a run.
 BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink);
 BOARD_EXPORT std::string writeboardtext(const boardtype& board);
 

@@ -823,8 +823,8 @@ namespace {
 // Running out of memory is a problem like the others, as the board file's
 // reader reports it, at line 0: it belongs to no place in the text. The
 // memory the read had taken is free again by then.
-std::vector<textproblem> parsewithin(const bytesource& source,
-                                     boardtype& board, textplaces* places) {
+std::vector<textproblem> parsewithin(const bytesource& source, boardtype& board,
+                                     textplaces* places) {
   try {
     return textparser(source, places).parse(board);
   } catch (const std::bad_alloc&) {

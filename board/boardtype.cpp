@@ -69,7 +69,8 @@ void boardtype::allocate(sizestype sizes) {
 
 void boardtype::adopt(sizestype sizes) {
   made_ = sizes;
-  own_ = std::make_unique<const void*[]>(firstrow(trackslot) + sizes.trackcount);
+  own_ =
+      std::make_unique<const void*[]>(firstrow(trackslot) + sizes.trackcount);
   own_[trackcolorslot] = trackcolor.get();
   own_[pictureslot] = picture.get();
   own_[colormapslot] = colormap.get();

@@ -34,8 +34,9 @@ class boardtype {
  public:
   // The empty board: every size 0, no arrays, header 0 and finish (0, 0).
   boardtype() = default;
-  BOARD_EXPORT boardtype(std::int32_t height, std::int32_t width, std::int32_t holecount,
-            std::int32_t trackcount, std::int32_t paircount);
+  BOARD_EXPORT boardtype(std::int32_t height, std::int32_t width,
+                         std::int32_t holecount, std::int32_t trackcount,
+                         std::int32_t paircount);
   boardtype(const boardtype&) = delete;
   boardtype& operator=(const boardtype&) = delete;
   // A board moved from is the empty board.
@@ -50,8 +51,8 @@ class boardtype {
   // a negative size and std::bad_alloc when memory runs out; either way the
   // board is left exactly as it was.
   BOARD_EXPORT void initialize(std::int32_t height, std::int32_t width,
-                  std::int32_t holecount, std::int32_t trackcount,
-                  std::int32_t paircount);
+                               std::int32_t holecount, std::int32_t trackcount,
+                               std::int32_t paircount);
 
   // Writes the board file; 0 when it was written whole, 1 (with a message on
   // standard output and the file left as it was) when not. A program that
@@ -144,8 +145,14 @@ class boardtype {
 
   // The slots of own_: the five tables, then the rows of the four tables
   // that have rows, from firstrow(table) on.
-  enum : std::size_t { trackcolorslot, pictureslot, colormapslot, pairslot,
-                       trackslot, tableslots };
+  enum : std::size_t {
+    trackcolorslot,
+    pictureslot,
+    colormapslot,
+    pairslot,
+    trackslot,
+    tableslots
+  };
   std::size_t firstrow(std::size_t table) const;
   const void* made(std::size_t slot) const;
   // Whether the table and its row or entry index are the ones made.
