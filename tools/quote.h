@@ -15,6 +15,11 @@ namespace tools {
 // text pasted back into a shell names the same file.
 std::string quotename(std::string_view name);
 
+// The text as a JSON string, quotes included, valid JSON and UTF-8 whatever
+// bytes it holds: printable UTF-8 as it is, '"' and '\\' escaped, and every
+// other byte (controls, bytes of no valid character) as \u00XX of the byte.
+std::string jsonstring(std::string_view text);
+
 }  // namespace tools
 
 #endif  // TOOLS_QUOTE_H_
