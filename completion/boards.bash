@@ -15,7 +15,7 @@ _boards() {
     [[ $word == -* && $word != - ]] || ((operand++))
   done
   case $tool in
-    trackgen | trackcopy) options="--help --version" ;;
+    trackgen | trackcopy) options="" ;;  # they take no arguments
     trackcheck) options="--show --holes --color --color=auto --color=always
                          --color=never --max-step= --json --help --version" ;;
     trackdump) options="--svg --holes --help --version" ;;
