@@ -141,7 +141,10 @@ saveresulttype checkencodable(const boardtype& board) {
         saveresulttype::failed(saveresulttype::fault::mismatch);
     result.field = stray.field;
     result.item = stray.field;
-    if (stray.index >= 0) result.item += " " + std::to_string(stray.index);
+    if (stray.index >= 0) {
+      result.item += ' ';
+      result.item += std::to_string(stray.index);
+    }
     result.value = stray.index;
     return result;
   }
