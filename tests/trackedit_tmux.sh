@@ -97,7 +97,7 @@ case $case in
     cmp rebuilt.board expected.board || fail "the recovery is not the edits"
     # The next session offers it, and a save makes it the board.
     start 80 24 board.board
-    waitfor "Open it?"
+    waitfor "open the unsaved edits in board.board.recover"
     keys y C-s
     waitfor "saved"
     keys C-q
