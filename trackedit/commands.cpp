@@ -93,17 +93,16 @@ void fliprows(clipboardtype& clip) { flip(clip, false); }
 std::optional<celltype> placeof(const document& doc, std::int32_t track,
                                 const std::string& text, std::string& message) {
   long tracknumber = track, hole = -1;
-  int used = 0;
-  const auto whole = [&](int scanned, int wanted) {
-    return scanned == wanted && used == static_cast<int>(text.size());
+  // Whether the format reads the whole text, filling every value.
+  const auto reads = [&text](const char* format, auto*... values) {
+    int used = -1;
+    const int filled = std::sscanf(text.c_str(), format, values..., &used);
+    return filled == static_cast<int>(sizeof...(values)) &&
+           used == static_cast<int>(text.size());
   };
-  if (whole(std::sscanf(text.c_str(), " f %n", &used), 0)) {
-    return doc.finish();
-  }
-  if (!whole(std::sscanf(text.c_str(), " t%ld h%ld %n", &tracknumber, &hole,
-                         &used),
-             2) &&
-      !whole(std::sscanf(text.c_str(), " h%ld %n", &hole, &used), 1)) {
+  if (reads(" f %n")) return doc.finish();
+  if (!reads(" t%ld h%ld %n", &tracknumber, &hole) &&
+      !reads(" h%ld %n", &hole)) {
     const auto numbers = numbersin(text);
     if (!numbers || numbers->size() != 2) {
       message = "go to wants ROW COLUMN, tN hM (track N's hole M) or f";
@@ -143,7 +142,8 @@ editor::editor(document doc, std::string path, prompter& ask)
 void editor::setpath(std::string path) {
   path_ = std::move(path);
   struct stat status;
-  new_ = ::lstat(path_.c_str(), &status) != 0 && errno == ENOENT;
+  new_ = ::lstat(path_.c_str(), &status) != 0 &&
+         (errno == ENOENT || errno == ENOTDIR);
   readonly_ = boards::cansave(path_.c_str()) != 0;
 }
 
