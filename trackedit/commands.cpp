@@ -13,7 +13,6 @@
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "trackedit/keys.h"
-#include "trackedit/pendingsave.h"
 
 namespace trackedit {
 namespace {

@@ -15,7 +15,6 @@
 #include <span>
 
 #include "board/boardfile.h"
-#include "trackedit/pendingsave.h"
 
 namespace trackedit {
 namespace {
