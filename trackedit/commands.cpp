@@ -645,7 +645,7 @@ bool editor::saveto(const std::string& path) {
       boards::writeboardfile(path.c_str(), doc_.board(), options);
   if (!saved.ok()) {
     message_ =
-        "not saved: " + saved.describe() + "; Ctrl-O saves under another name";
+        "not saved (Ctrl-O saves under another name): " + saved.describe();
     return false;
   }
   doc_.marksaved();
@@ -771,6 +771,7 @@ void editor::spacekey() {
 void editor::dragto(celltype cell) {
   if (!dragging_ || !doc_.inside(cell)) return;
   const celltype from = *dragging_;
+  if (!dragged_ && cell == from) return;  // a click, not yet a drag
   if (!dragged_) {  // the cell pressed is the drag's first
     doc_.beginstroke(dragname());
     spacekey();
