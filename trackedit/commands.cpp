@@ -739,7 +739,7 @@ void editor::press(celltype cell) {
 std::string editor::dragname() const {
   switch (mode_) {
     case modetype::picture:
-      return std::string("drag writing '") + pen_ + "'";
+      return "drag writing " + keys::name(static_cast<unsigned char>(pen_));
     case modetype::color:
       return "drag painting " + std::to_string(colorindex_);
     case modetype::hole:

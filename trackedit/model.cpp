@@ -18,7 +18,10 @@ std::string count(std::size_t n, const char* one, const char* many) {
 }
 
 std::string quoted(char character) {
-  return std::string("'") + character + "'";
+  std::string text = "'";  // piece by piece, as keys::name builds it
+  text += character;
+  text += '\'';
+  return text;
 }
 
 }  // namespace
