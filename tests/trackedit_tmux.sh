@@ -194,8 +194,9 @@ case $case in
     finished
     ;;
   help-80x24)
-    # The help scrolls and says how; the status line keeps what matters.
-    start 80 24 --size=200x40 new.board
+    # The help scrolls and says how; the status line keeps what matters;
+    # what does nothing says so.
+    editenv=LC_ALL=C.UTF-8 start 80 24 --size=200x40 new.board
     keys x C-b F1
     waitfor "Esc or q closes"
     tm capture-pane -p -t edit | tail -1 | grep -q "^lines 1-23 of " ||
@@ -210,6 +211,13 @@ case $case in
     done
     keys C-w
     waitfor "Ctrl-W does nothing in picture mode; F1 lists the keys"
+    keys C-g "1 1"
+    waitfor "go to (ROW COLUMN, tN hM, f): 1 1"
+    keys C-c
+    waitfor "type to draw"
+    tm capture-pane -p -t edit | grep -qF "(0, 1)" || fail "Ctrl-C went"
+    keys -l "é"
+    waitfor "'é' is not one byte"
     keys C-q n
     finished
     ;;
@@ -286,6 +294,40 @@ case $case in
       "|....................|" "|<BA                 |"; do
       grep -qF -- "$line" session.txt || fail "no '$line' in $(cat session.txt)"
     done
+    keys C-q
+    finished
+    ;;
+  four-player)
+    # The four-player board from nothing: a ruler of groups of five, two
+    # tracks of 61 holes, labels, the halves mirrored by a flipped paste
+    # and track copies, a centre finish. Counts the keys it takes.
+    count=0
+    k() {  # sends keys, counting a tmux key name as one, a text by its length
+      local key
+      for key in "$@"; do
+        case $key in
+          C-* | Tab | Enter | Home | End | Up | Down | Left | Right | Space)
+            count=$((count + 1)) ;;
+          *) count=$((count + ${#key})) ;;
+        esac
+      done
+      keys "$@"
+    }
+    start 80 24 --size=61x9 four.board
+    k Down C-b Down End .                       # the track rows, all dots
+    k Up Up Home "    |" Left C-b Home C-c      # a group of five, copied
+    for _ in $(seq 11); do k C-Right C-Right C-v; done
+    k C-g "3 0" Enter "START" C-g "3 57" Enter "GOAL"
+    k Home C-b Up Up Up End C-c C-t C-g "5 0" Enter C-v   # the mirror half
+    k C-g "4 30" Enter "*"
+    k Tab Tab n C-g "1 0" Enter Space End r n Down Home Space End r
+    k v "[" "[" v C-g "4 30" Enter f C-s
+    waitfor "saved four.board"
+    "$trackcheck" four.board | grep -q "ok, 4 tracks of 61 holes" ||
+      fail "$("$trackcheck" four.board)"
+    "$TRACKDUMP" four.board | sed -n '/^picture/,/^$/p'
+    echo "four-player board: $count keys"
+    [ "$count" -lt 451 ] || fail "$count keys"
     keys C-q
     finished
     ;;
