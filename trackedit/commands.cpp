@@ -29,12 +29,12 @@ std::optional<std::vector<long>> numbersin(const std::string& text) {
   return numbers;
 }
 
-std::string cellname(celltype cell) {
+std::string cellname(long row, long column) {
   // Appended piece by piece: a chain of + trips a false -Wrestrict in g++ 12.
   std::string name = "(";
-  name += std::to_string(cell.row);
+  name += std::to_string(row);
   name += ", ";
-  name += std::to_string(cell.column);
+  name += std::to_string(column);
   name += ')';
   return name;
 }
@@ -107,10 +107,12 @@ std::optional<celltype> placeof(const document& doc, std::int32_t track,
       message = "go to wants ROW COLUMN, tN hM (track N's hole M) or f";
       return std::nullopt;
     }
-    const celltype cell{static_cast<std::int32_t>((*numbers)[0]),
-                        static_cast<std::int32_t>((*numbers)[1])};
-    if (doc.inside(cell)) return cell;
-    message = cellname(cell) + " is off the picture";
+    const auto row = (*numbers)[0], column = (*numbers)[1];
+    if (row >= 0 && row < doc.height() && column >= 0 && column < doc.width()) {
+      return celltype{static_cast<std::int32_t>(row),
+                      static_cast<std::int32_t>(column)};
+    }
+    message = cellname(row, column) + " is off the picture";
     return std::nullopt;
   }
   const auto tracks = static_cast<long>(doc.tracks().size());
@@ -141,7 +143,7 @@ editor::editor(document doc, std::string path, prompter& ask)
 void editor::setpath(std::string path) {
   path_ = std::move(path);
   struct stat status;
-  new_ = ::lstat(path_.c_str(), &status) != 0 &&
+  new_ = ::stat(path_.c_str(), &status) != 0 &&
          (errno == ENOENT || errno == ENOTDIR);
   readonly_ = boards::cansave(path_.c_str()) != 0;
 }

@@ -69,7 +69,6 @@ class editor {
   bool marked(celltype cell) const;
   std::int32_t track() const { return track_; }
   unsigned char colorindex() const { return colorindex_; }
-  char pen() const { return pen_; }  // what a drag writes in picture mode
   const clipboardtype& clipboard() const { return clipboard_; }
   const std::string& message() const { return message_; }
   // Whether a save to the file would be refused, and whether it is yet to
@@ -100,8 +99,6 @@ class editor {
     std::string written;
   };
   void offerrecovery(const std::vector<recoveryoffer>& offers);
-  // The recovery file the board came from, removed by the next save.
-  const std::string& openedrecovery() const { return fromrecovery_; }
 
  private:
   bool movecursor(int key);
@@ -152,14 +149,14 @@ class editor {
   std::int32_t track_ = -1;
   std::optional<std::int32_t> moving_;  // the hole being moved
   unsigned char colorindex_ = 0;
-  char pen_ = ' ';
+  char pen_ = ' ';  // the last character typed: what a drag writes
   clipboardtype clipboard_;
   std::string message_;
   std::vector<problemtype> problems_;
   std::uint64_t checked_ = UINT64_MAX;  // the version the problems are of
   std::size_t nextproblem_ = 0;
   bool quit_ = false;
-  std::string fromrecovery_;
+  std::string fromrecovery_;  // the recovery opened, removed by a save
 };
 
 }  // namespace trackedit

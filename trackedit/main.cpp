@@ -121,7 +121,7 @@ int run(int argc, char** argv) {
   const std::string path = line.operands[0];
   struct stat status;
   trackedit::document doc(width, height);
-  if (::lstat(path.c_str(), &status) == 0 || errno != ENOENT) {
+  if (::stat(path.c_str(), &status) == 0 || errno != ENOENT) {
     boardtype board;
     const auto loaded = boards::readboardfile(path.c_str(), board);
     if (!loaded.ok()) {

@@ -121,7 +121,7 @@ void help(view& screen, const volatile std::sig_atomic_t& stop) {
   int first = 0;
   for (;;) {
     const int page = screen.drawhelp(first);
-    const auto key = waitkey(stop, [] {});
+    const auto key = waitkey(stop, [&] { screen.drawhelp(first); });
     if (!key) return;
     switch (*key) {
       case keys::escape:
