@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <random>
 
@@ -296,6 +299,44 @@ TEST(recovery, NeverOverwritesAndFallsBack) {
   EXPECT_EQ(readbytes(kept.path), (bytes{'f', 'o', 'u', 'r'}));
   EXPECT_EQ(trackedit::statename("/a%2F/b"), "%2Fa%252F%2Fb");
   EXPECT_LE(trackedit::statename(std::string(4000, 'x')).size(), 200u);
+  ::unsetenv("XDG_STATE_HOME");
+}
+
+// On a full file system an earlier recovery stays whole and the new one
+// goes to the state folder; so does one whose folder is read-only, which
+// the editor shows from the start. Needs a tmpfs of its own.
+TEST(recovery, FullAndReadOnlyFolders) {
+  scratchdir dir;
+  const std::string mounted = dir / "fs";
+  std::filesystem::create_directory(mounted);
+  if (::mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  struct unmount {  // before the scratch folder goes, whatever fails
+    std::string path;
+    ~unmount() { ::umount(path.c_str()); }
+  } unmounted{mounted};
+  ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+  const std::string board = mounted + "/b.board";
+  const std::string older(4000, 'o');
+  ASSERT_EQ(trackedit::writerecovery(board, older, 0600).path,
+            board + ".recover");
+  std::FILE* filler = std::fopen((mounted + "/filler").c_str(), "wb");
+  while (std::fputc('x', filler) != EOF && std::fflush(filler) == 0) {
+  }
+  std::fclose(filler);
+  for (const unsigned long flags : {0ul, (MS_REMOUNT | MS_RDONLY) + 0ul}) {
+    if (flags != 0) {
+      ASSERT_EQ(::mount(nullptr, mounted.c_str(), nullptr, flags, nullptr), 0);
+      script ask;
+      EXPECT_TRUE(editor(document(3, 3), board, ask).readonly());
+    }
+    const auto kept =
+        trackedit::writerecovery(board, std::string(20000, 'n'), 0600);
+    EXPECT_EQ(kept.path.rfind(dir / "state/trackedit/", 0), 0u) << kept.path;
+    EXPECT_EQ(readbytes(board + ".recover"), bytes(older.begin(), older.end()));
+  }
+  EXPECT_EQ(trackedit::findrecoveries(board).size(), 3u);
   ::unsetenv("XDG_STATE_HOME");
 }
 
