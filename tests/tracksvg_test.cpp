@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <random>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,28 +87,72 @@ std::string svgof(const boardtype& board, bool holes) {
   return svg;
 }
 
+// Where each text element of the image stands, in the order written, and
+// whether it is bold.
+struct placement {
+  int row = 0;
+  int column = 0;
+  bool bold = false;
+};
+
+std::vector<placement> placements(const std::string& svg) {
+  static const std::regex mark(
+      "translate\\(0 (\\d+)\\)|(font-weight=\"bold\")?><text x=\"(\\d+)\"|"
+      "<text x=\"(\\d+)\"");
+  std::vector<placement> placed;
+  int baseline = 0;
+  bool bold = false;
+  for (std::sregex_iterator at(svg.begin(), svg.end(), mark), end; at != end;
+       ++at) {
+    const std::smatch& found = *at;
+    if (found[1].matched) {
+      baseline = std::stoi(found[1]);
+    } else {
+      if (found[3].matched) bold = found[2].matched;
+      const int x = std::stoi(found[3].matched ? found[3] : found[4]);
+      placed.push_back({(baseline - 15) / 20, (x - 5) / 10, bold});
+    }
+  }
+  return placed;
+}
+
 }  // namespace
 
 // For random boards with every byte in their pictures, the image is
-// well-formed and its text is every glyph that is not blank, row by row.
-TEST(Writesvg, ImagesAreWellFormedAndHoldEveryGlyph) {
+// well-formed and holds every glyph that is not blank at its own cell, the
+// finish alone in bold, with or without the holes marked.
+TEST(Writesvg, ImagesAreWellFormedAndHoldEveryGlyphAtItsCell) {
   std::mt19937 random(6);
   for (int round = 0; round < 40; ++round) {
     auto board = sampleboard(random() % 9, random() % 40, random() % 5,
                              random() % 4, random() % 4);
-    std::string glyphs;
+    std::vector<std::string> glyphs(board->height,
+                                    std::string(board->width, ' '));
     for (int r = 0; r < board->height; ++r) {
       for (int c = 0; c < board->width; ++c) {
         const char byte = static_cast<char>(random() % 3 ? random() : ' ');
         board->picture[r][c] = byte;
-        if (byte != ' ') glyphs += byte < ' ' || byte > '~' ? '?' : byte;
+        glyphs[r][c] = byte < ' ' || byte > '~' ? '?' : byte;
         board->colormap[r][c] = static_cast<unsigned char>(random() % 6);
       }
     }
+    board->finish.set(random() % (board->height + 1),
+                      random() % (board->width + 1));
     for (const bool holes : {false, true}) {
       std::string text;
-      EXPECT_TRUE(wellformed(svgof(*board, holes), text));
-      EXPECT_EQ(text, glyphs);
+      const std::string svg = svgof(*board, holes);
+      EXPECT_TRUE(wellformed(svg, text));
+      const std::vector<placement> placed = placements(svg);
+      ASSERT_EQ(placed.size(), text.size());
+      std::vector<std::string> drawn(board->height,
+                                     std::string(board->width, ' '));
+      for (std::size_t i = 0; i < placed.size(); ++i) {
+        const auto [r, c, bold] = placed[i];
+        ASSERT_TRUE(r >= 0 && r < board->height && c >= 0 && c < board->width);
+        drawn[r][c] = text[i];
+        EXPECT_EQ(bold, r == board->finish.y && c == board->finish.x);
+      }
+      EXPECT_EQ(drawn, glyphs);
     }
   }
   std::string text;
