@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <map>
 #include <random>
 #include <regex>
 #include <string>
@@ -177,3 +181,140 @@ TEST(Writesvg, TheThreePlayerImageIsUpToDate) {
       << "boards/3player.svg is out of date";
   EXPECT_EQ(runin(TRACKDUMP, dir, "--holes 3player.board").status, 2);
 }
+
+namespace {
+
+// A PNG as rows of pixels of three bytes; empty when it cannot be read.
+struct rgbimage {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> pixels;
+
+  const unsigned char* at(int x, int y) const {
+    return &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
+  }
+};
+
+rgbimage readpng(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  rgbimage read{static_cast<int>(image.width), static_cast<int>(image.height),
+                std::vector<unsigned char>(PNG_IMAGE_SIZE(image))};
+  if (!png_image_finish_read(&image, nullptr, read.pixels.data(), 0, nullptr)) {
+    return {};
+  }
+  return read;
+}
+
+// The cells of the image as rows of '#' where a cell holds ink and ' ' where
+// not. Ink is a pixel far from the cell's most common color, its background;
+// the cell's edges are left out, where a neighbour's glyph may reach.
+std::vector<std::string> inkedcells(const rgbimage& image, int rows,
+                                    int columns) {
+  std::vector<std::string> inked(rows, std::string(columns, ' '));
+  const auto far = [](const unsigned char* a, const unsigned char* b) {
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) +
+               std::abs(a[2] - b[2]) >
+           120;
+  };
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      std::map<std::vector<unsigned char>, int> seen;
+      for (int y = r * 20; y < r * 20 + 20; ++y) {
+        for (int x = c * 10; x < c * 10 + 10; ++x) {
+          ++seen[{image.at(x, y), image.at(x, y) + 3}];
+        }
+      }
+      const auto background = std::max_element(
+          seen.begin(), seen.end(),
+          [](const auto& a, const auto& b) { return a.second < b.second; });
+      for (int y = r * 20 + 2; y < r * 20 + 18; ++y) {
+        for (int x = c * 10 + 1; x < c * 10 + 9; ++x) {
+          if (far(image.at(x, y), background->first.data())) inked[r][c] = '#';
+        }
+      }
+    }
+  }
+  return inked;
+}
+
+// A program that draws the SVG image $svg into the PNG file $png of $size
+// ("width,height"), with the folder $home for its settings.
+struct renderer {
+  const char* program;
+  bool required;  // the tests' dependencies install it
+  const char* command;
+};
+
+const renderer renderers[] = {
+    {"rsvg-convert", true, "rsvg-convert \"$svg\" -o \"$png\""},
+    {"chromium", false,
+     "chromium --headless --no-sandbox --disable-gpu --no-first-run "
+     "--disable-background-networking --disable-component-update "
+     "--disable-sync --hide-scrollbars --force-device-scale-factor=1 "
+     "--user-data-dir=\"$home\" --window-size=$size --screenshot=\"$png\" "
+     "\"file://$svg\""},
+    {"firefox", false,
+     "firefox --headless --no-remote --profile \"$home\" --window-size=$size "
+     "--screenshot \"$png\" \"file://$svg\""},
+    {"inkscape", false,
+     "inkscape --export-type=png --export-filename=\"$png\" \"$svg\""},
+};
+
+void PrintTo(const renderer& drawer, std::ostream* out) {
+  *out << drawer.program;
+}
+
+class Rendered : public testing::TestWithParam<renderer> {};
+
+}  // namespace
+
+// The three-player board's images, with and without the holes, drawn by each
+// renderer at hand: ink stands in every cell that holds a glyph, the labels'
+// digits among them, and in no other.
+TEST_P(Rendered, EveryGlyphStandsInItsCell) {
+  const renderer& drawer = GetParam();
+  const std::string which = "command -v " + std::string(drawer.program);
+  if (std::system((which + " > /dev/null").c_str()) != 0) {
+    if (drawer.required) {
+      FAIL() << drawer.program << " is missing: run scripts/install-deps";
+    }
+    GTEST_SKIP() << drawer.program << " is not installed";
+  }
+  scratchdir dir;
+  ASSERT_EQ(runin(TRACKGEN, dir).status, 0);
+  boardtype board;
+  ASSERT_TRUE(
+      boards::readboardfile((dir / "3player.board").c_str(), board).ok());
+  std::vector<std::string> glyphs;
+  for (int r = 0; r < board.height; ++r) {
+    glyphs.emplace_back(std::as_const(board).picturerow(r));
+    for (char& glyph : glyphs.back()) glyph = glyph == ' ' ? ' ' : '#';
+  }
+  const std::string plain = runin(TRACKDUMP, dir, "--svg 3player.board").output;
+  writebytes(dir / "plain.svg", bytes(plain.begin(), plain.end()));
+  std::filesystem::create_directory(dir / "home");
+  const std::string size = std::to_string(board.width * 10) + "," +
+                           std::to_string(board.height * 20);
+  for (const std::string& svg :
+       {std::string(BOARDS_DIR) + "/3player.svg", dir / "plain.svg"}) {
+    const std::string command =
+        "svg='" + svg + "' png='" + (dir / "image.png") + "' size=" + size +
+        " home='" + (dir / "home") + "'; timeout 50 " + drawer.command;
+    ASSERT_EQ(std::system((command + " > /dev/null 2>&1").c_str()), 0)
+        << command;
+    const rgbimage image = readpng(dir / "image.png");
+    ASSERT_GE(image.width, board.width * 10) << command;
+    ASSERT_GE(image.height, board.height * 20) << command;
+    EXPECT_EQ(inkedcells(image, board.height, board.width), glyphs) << command;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writesvg, Rendered, testing::ValuesIn(renderers),
+                         [](const testing::TestParamInfo<renderer>& info) {
+                           std::string name = info.param.program;
+                           std::erase(name, '-');
+                           return name;
+                         });
