@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <map>
 #include <random>
 #include <regex>
 #include <string>
@@ -209,30 +208,22 @@ rgbimage readpng(const std::string& path) {
 }
 
 // The cells of the image as rows of '#' where a cell holds ink and ' ' where
-// not. Ink is a pixel far from the cell's most common color, its background;
-// the cell's edges are left out, where a neighbour's glyph may reach.
+// not. Ink is a pixel far from the color of the cell's top left corner, its
+// background; the cell's edges are left out, where a neighbour's glyph may
+// reach.
 std::vector<std::string> inkedcells(const rgbimage& image, int rows,
                                     int columns) {
   std::vector<std::string> inked(rows, std::string(columns, ' '));
-  const auto far = [](const unsigned char* a, const unsigned char* b) {
-    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) +
-               std::abs(a[2] - b[2]) >
-           120;
-  };
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
-      std::map<std::vector<unsigned char>, int> seen;
-      for (int y = r * 20; y < r * 20 + 20; ++y) {
-        for (int x = c * 10; x < c * 10 + 10; ++x) {
-          ++seen[{image.at(x, y), image.at(x, y) + 3}];
-        }
-      }
-      const auto background = std::max_element(
-          seen.begin(), seen.end(),
-          [](const auto& a, const auto& b) { return a.second < b.second; });
+      const unsigned char* back = image.at(c * 10, r * 20);
       for (int y = r * 20 + 2; y < r * 20 + 18; ++y) {
         for (int x = c * 10 + 1; x < c * 10 + 9; ++x) {
-          if (far(image.at(x, y), background->first.data())) inked[r][c] = '#';
+          const unsigned char* pixel = image.at(x, y);
+          const int distance = std::abs(pixel[0] - back[0]) +
+                               std::abs(pixel[1] - back[1]) +
+                               std::abs(pixel[2] - back[2]);
+          if (distance > 120) inked[r][c] = '#';
         }
       }
     }
