@@ -123,7 +123,7 @@ const scenario scenarios[] = {
          return -1;
        };
      })},
-    {"in place, append-only folder", true, false, true,
+    {"in place, append-only folder", true, false, false,
      with([](savecalls& calls) {
        calls.statx = [](int dir, const char* name, int flags, unsigned mask,
                         struct statx* status) {
