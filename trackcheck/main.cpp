@@ -65,6 +65,7 @@ bool check(const char* file, bool show, drawingtype how,
            const boards::checkoptions& limits) {
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
+  tools::tellnote("trackcheck", file, loaded.note());
   if (!loaded.ok()) {
     say(file, loaded.describe());
     say(file, "1 problem");
