@@ -98,22 +98,27 @@ struct placement {
   bool bold = false;
 };
 
+// A row or column from a baseline or x, -1 where it is not a cell's.
+int cellof(int at, int offset, int size) {
+  return (at - offset) % size == 0 ? (at - offset) / size : -1;
+}
+
 std::vector<placement> placements(const std::string& svg) {
   static const std::regex mark(
-      "translate\\(0 (\\d+)\\)|(font-weight=\"bold\")?><text x=\"(\\d+)\"|"
+      "translate\\(0 (\\d+)\\)|<g fill=\"#\\w+\"( font-weight=\"bold\")?>|"
       "<text x=\"(\\d+)\"");
   std::vector<placement> placed;
-  int baseline = 0;
+  int row = -1;
   bool bold = false;
   for (std::sregex_iterator at(svg.begin(), svg.end(), mark), end; at != end;
        ++at) {
     const std::smatch& found = *at;
     if (found[1].matched) {
-      baseline = std::stoi(found[1]);
+      row = cellof(std::stoi(found[1]), 15, 20);
+    } else if (found[3].matched) {
+      placed.push_back({row, cellof(std::stoi(found[3]), 5, 10), bold});
     } else {
-      if (found[3].matched) bold = found[2].matched;
-      const int x = std::stoi(found[3].matched ? found[3] : found[4]);
-      placed.push_back({(baseline - 15) / 20, (x - 5) / 10, bold});
+      bold = found[2].matched;
     }
   }
   return placed;
