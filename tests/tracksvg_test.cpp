@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <random>
-#include <regex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -104,21 +103,24 @@ int cellof(int at, int offset, int size) {
 }
 
 std::vector<placement> placements(const std::string& svg) {
-  static const std::regex mark(
-      "translate\\(0 (\\d+)\\)|<g fill=\"#\\w+\"( font-weight=\"bold\")?>|"
-      "<text x=\"(\\d+)\"");
+  constexpr std::string_view rowmark = "<g transform=\"translate(0 ";
+  constexpr std::string_view textmark = "<text x=\"";
   std::vector<placement> placed;
   int row = -1;
   bool bold = false;
-  for (std::sregex_iterator at(svg.begin(), svg.end(), mark), end; at != end;
-       ++at) {
-    const std::smatch& found = *at;
-    if (found[1].matched) {
-      row = cellof(std::stoi(found[1]), 15, 20);
-    } else if (found[3].matched) {
-      placed.push_back({row, cellof(std::stoi(found[3]), 5, 10), bold});
-    } else {
-      bold = found[2].matched;
+  for (std::size_t at = svg.find('<'); at != std::string::npos;
+       at = svg.find('<', at + 1)) {
+    const std::string_view tag =
+        std::string_view(svg).substr(at, svg.find('>', at) - at);
+    const auto number = [&](std::string_view mark) {
+      return std::atoi(svg.c_str() + at + mark.size());
+    };
+    if (tag.starts_with(rowmark)) {
+      row = cellof(number(rowmark), 15, 20);
+    } else if (tag.starts_with("<g fill=")) {
+      bold = tag.find("font-weight=\"bold\"") != std::string_view::npos;
+    } else if (tag.starts_with(textmark)) {
+      placed.push_back({row, cellof(number(textmark), 5, 10), bold});
     }
   }
   return placed;
