@@ -6,11 +6,11 @@ Usage: console.py BINDIR DOCUMENT
 A ```console block holds commands after "$ ", each followed by the output it
 must print, standard output and standard error as a terminal shows them.
 The blocks of one document run in order in one scratch folder, so a block
-may use what an earlier one made; the folder starts with a copy of boards/
-and the 3player.board that trackgen writes, and the tools in BINDIR come
-first on the path. A block whose previous line is <!-- not run --> only
-illustrates and is skipped. Markdown links to .md files are followed; a link
-to a document that is not there fails too.
+may use what an earlier one made; the folder starts with copies of boards/
+and examples/ and the 3player.board that trackgen writes, and the tools in
+BINDIR come first on the path. A block whose previous line is
+<!-- not run --> only illustrates and is skipped. Markdown links to .md
+files are followed; a link to a document that is not there fails too.
 """
 
 import difflib
@@ -60,8 +60,9 @@ def rundocument(path, bindir, source):
         lines = f.read().splitlines()
     failures = []
     with tempfile.TemporaryDirectory(prefix="console.") as scratch:
-        shutil.copytree(os.path.join(source, "boards"),
-                        os.path.join(scratch, "boards"))
+        for folder in ("boards", "examples"):
+            shutil.copytree(os.path.join(source, folder),
+                            os.path.join(scratch, folder))
         env = environment(bindir)
         subprocess.run(["trackgen"], cwd=scratch, env=env, check=True)
         for number, command, expected in examples(lines):
