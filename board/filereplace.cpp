@@ -524,9 +524,8 @@ std::optional<saveresulttype> saveonce(const place& at, std::uint64_t length,
                                        const contentmaker& make,
                                        const saveoptions& options) {
   existing target;
-  if (savesystem.fstatat(at.dir.get(), at.name.c_str(), &target.status,
-                         AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno != ENOENT) return failure(fault::cannotopen, errno);
+  target.status = at.status;
+  if (!at.found) {
     const saveresulttype made =
         savenew(at, length, make, 0666 & ~currentumask(), options);
     if (made.what == fault::cannotopen && made.error == EEXIST) {
@@ -573,7 +572,7 @@ saveresulttype writefile(const char* path, std::uint64_t length,
     if (const int error = findplace(path, at)) {
       return failure(fault::cannotopen, error);
     }
-    if (onproc(at.dir.get())) return writestream(at, length, make, options);
+    if (at.proc) return writestream(at, length, make, options);
     if (std::optional<saveresulttype> result =
             saveonce(at, length, make, options)) {
       return *result;

@@ -65,7 +65,7 @@ constexpr const char* helptext[] = {
     "  Ctrl-S     save            Ctrl-Q  quit (asks about unsaved edits)",
     "  Ctrl-Z     undo            Ctrl-Y  redo",
     "  Ctrl-B     set or clear the mark; the next edit fills the rectangle",
-    "             from the mark to the cursor (a line when they share a row)",
+    "             from the mark to the cursor (a line on one row or column)",
     "  Ctrl-N     go to the next problem and show it",
     "  Esc        drop the mark and the message    F1  this help",
     "",
