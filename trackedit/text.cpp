@@ -125,7 +125,7 @@ const std::vector<std::string>& helplines() {
       "  Ctrl-Q     quit (asks about unsaved edits); Ctrl-X without a mark too",
       "  Ctrl-Z     undo          Ctrl-Y  redo (each says what and goes there)",
       "  Ctrl-B     set or clear the mark; the next edit fills the rectangle",
-      "             from the mark to the cursor (a line when they share a row)",
+      "             from the mark to the cursor (a line on one row or column)",
       "  Ctrl-C     copy the mark's rectangle (no mark: the cell), with colors",
       "  Ctrl-X     cut the mark's rectangle    Ctrl-V  paste at the cursor",
       "  Ctrl-F     flip the clipboard left-right   Ctrl-T  top-bottom",
