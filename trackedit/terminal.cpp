@@ -125,6 +125,7 @@ void help(view& screen, const volatile std::sig_atomic_t& stop) {
     if (!key) return;
     switch (*key) {
       case keys::escape:
+      case keys::ctrl('c'):
       case keys::help:
       case 'q':
       case 'Q':
