@@ -181,6 +181,39 @@ TEST(commands, CutIsOneStepAndCtrlXQuitsWithoutAMark) {
   EXPECT_TRUE(e.quitting());
 }
 
+// A click only moves the cursor; a drag does what Space does in the mode to
+// every cell it passes, and one undo takes the whole drag back.
+TEST(commands, MouseDragsAreOneStep) {
+  const std::initializer_list<int> setups[] = {
+      {}, {'\t', 'a'}, {'\t', '\t', 'n'}};
+  for (const auto& setup : setups) {
+    script ask;
+    ask.answers = {"1 2"};  // the pair that color mode paints with
+    editor e(drawn({"....", "...."}), "x", ask);
+    press(e, {'#'});
+    press(e, setup);
+    const auto before = e.doc().tracks();
+    e.press({1, 0});
+    e.release();
+    EXPECT_EQ(e.cursor(), (celltype{1, 0}));
+    e.press({1, 0});
+    e.dragto({1, 2});
+    e.dragto({0, 3});  // off its row: the cells on the way too
+    e.release();
+    EXPECT_EQ(e.cursor(), (celltype{0, 3}));
+    const std::size_t holes =
+        e.doc().tracks().empty() ? 0 : e.doc().tracks()[0].holes.size();
+    EXPECT_EQ(row(e, 1) == "###.", setup.size() == 0);
+    EXPECT_EQ(e.doc().color({1, 2}) == 1, setup.size() == 2);
+    EXPECT_EQ(holes == 4, setup.size() == 3);
+    e.handle(ctrl('z'));
+    EXPECT_EQ(e.message().rfind("undid: drag ", 0), 0u) << e.message();
+    EXPECT_EQ(row(e, 1), "....");
+    EXPECT_EQ(e.doc().color({1, 2}), 0);
+    EXPECT_EQ(e.doc().tracks(), before);
+  }
+}
+
 // What the editor says: unknown keys, characters a cell cannot hold, a
 // track deleted only when confirmed, a track copy named on redo.
 TEST(commands, SaysWhatHappens) {
