@@ -65,28 +65,24 @@ loadresulttype readboardfile(const char* path, boardtype& board) {
   }
   descriptor file = openread(at, O_RDONLY);
   if (!file.valid()) return loadresulttype::failed(fault::cannotopen, errno);
+  // Under a shared lock no save of this library is half-way through.
+  if (const int error = lockfile(file.get(), F_RDLCK)) {
+    return loadresulttype::failed(fault::readfailed, error);
+  }
+  loadresulttype undone;
   struct stat status;
+  if (savesystem.fstatat(at.dir.get(), rollbackname(at.name).c_str(), &status,
+                         AT_SYMLINK_NOFOLLOW) == 0) {
+    file = undo(at, std::move(file), undone);
+    if (savesystem.lseek(file.get(), 0, SEEK_SET) < 0) {
+      return loadresulttype::failed(fault::readfailed, errno);
+    }
+  }
   if (savesystem.fstat(file.get(), &status) != 0) {
     return loadresulttype::failed(fault::readfailed, errno);
   }
   if (!S_ISREG(status.st_mode)) {
     return loadresulttype::failed(fault::notregular);
-  }
-  // Under a shared lock no save of this library is half-way through.
-  loadresulttype undone;
-  if (!onproc(at.dir.get())) {
-    if (const int error = lockfile(file.get(), F_RDLCK)) {
-      return loadresulttype::failed(fault::readfailed, error);
-    }
-    struct stat copy;
-    if (savesystem.fstatat(at.dir.get(), rollbackname(at.name).c_str(), &copy,
-                           AT_SYMLINK_NOFOLLOW) == 0) {
-      file = undo(at, std::move(file), undone);
-    }
-    if (savesystem.lseek(file.get(), 0, SEEK_SET) < 0 ||
-        savesystem.fstat(file.get(), &status) != 0) {
-      return loadresulttype::failed(fault::readfailed, errno);
-    }
   }
   // The layout is read in pieces through one buffer, never held whole.
   std::vector<unsigned char> buffer(boardpiecelength);

@@ -18,13 +18,12 @@ constexpr int mostlinks = 40;
 // Follows the links the last name leads through; 0 or the errno.
 int follow(place& at) {
   for (int hop = 0;; ++hop) {
-    if (onproc(at.dir.get())) return 0;
-    struct stat status;
-    if (savesystem.fstatat(at.dir.get(), at.name.c_str(), &status,
-                           AT_SYMLINK_NOFOLLOW) != 0) {
-      return errno == ENOENT ? 0 : errno;
-    }
-    if (!S_ISLNK(status.st_mode)) return 0;
+    at.proc = onproc(at.dir.get());
+    if (at.proc) return 0;
+    at.found = savesystem.fstatat(at.dir.get(), at.name.c_str(), &at.status,
+                                  AT_SYMLINK_NOFOLLOW) == 0;
+    if (!at.found) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(at.status.st_mode)) return 0;
     if (hop == mostlinks) return ELOOP;
     // Whether this link may be followed (fs.protected_symlinks) is the
     // kernel's call: it follows it once itself. A dangling link may lead
@@ -44,7 +43,8 @@ int follow(place& at) {
     descriptor next(savesystem.openat(at.dir.get(), directory.c_str(),
                                       O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
     if (!next.valid()) return errno;
-    at = {std::move(next), std::move(name)};
+    at.dir = std::move(next);
+    at.name = std::move(name);
   }
 }
 
@@ -66,9 +66,9 @@ bool onproc(int dir) {
 int findplace(const char* path, place& at) {
   if (*path == '\0') return ENOENT;
   auto [directory, name] = splitpath(path);
-  at = {descriptor(savesystem.openat(AT_FDCWD, directory.c_str(),
-                                     O_PATH | O_DIRECTORY | O_CLOEXEC, 0)),
-        std::move(name)};
+  at.dir = descriptor(savesystem.openat(AT_FDCWD, directory.c_str(),
+                                        O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
+  at.name = std::move(name);
   if (!at.dir.valid()) return errno;
   return follow(at);
 }

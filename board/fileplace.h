@@ -6,6 +6,8 @@
 // Saves and loads find a file the same way, so that both meet the same
 // rollback copy beside it. The library's own; not installed.
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,10 +38,13 @@ class descriptor {
   int fd_;
 };
 
-// A directory, held open, and a name in it.
+// A directory, held open, and a name in it; what findplace saw there.
 struct place {
   descriptor dir;
   std::string name;
+  bool proc = false;   // the directory is in /proc
+  bool found = false;  // something has the name (then status says what)
+  struct stat status {};
 };
 
 // The directory part of a path and its last name ("." when it ends in '/').
@@ -51,8 +56,9 @@ bool onproc(int dir);
 
 // Opens the directory of path and follows the links its last name leads
 // through, to the directory that holds the file (which may not exist yet)
-// and its name there; 0 or the errno. The kernel is asked before each link
-// is followed, so its protections apply as they do to "echo x > link".
+// and its name there, noting what stands there; 0 or the errno. The kernel is
+// asked before each link is followed, so its protections apply as they do to
+// "echo x > link".
 int findplace(const char* path, place& at);
 
 }  // namespace boards

@@ -306,10 +306,13 @@ bool refusesnewfiles(int error) {
   return error == EACCES || error == EPERM || error == EROFS;
 }
 
+// Writes a regular file in place; guarded by a copy of its old content
+// unless the directory may keep no copy (append-only: it could never be
+// removed).
 saveresulttype savetransaction(const place& at, existing& target,
                                std::uint64_t length, const contentmaker& make,
-                               const saveoptions& options,
-                               saveresulttype result) {
+                               const saveoptions& options, bool mayguard) {
+  saveresulttype result;
   const int fd = target.file.get();
   if (const int error = lockfile(fd, F_WRLCK)) {
     return failure(fault::cannotopen, error);
@@ -333,7 +336,8 @@ saveresulttype savetransaction(const place& at, existing& target,
   // Where no copy can be made beside the file (a directory that refuses new
   // files, a file that cannot be read), it is written unguarded: a kill
   // leaves the mark, which no reader takes for a board.
-  int copied = target.readable ? makerollback(at, fd) : EACCES;
+  const int copied =
+      mayguard && target.readable ? makerollback(at, fd) : EACCES;
   if (copied != 0 && !refusesnewfiles(copied)) {
     return failure(fault::writefailed, copied);
   }
@@ -520,9 +524,8 @@ std::optional<saveresulttype> saveonce(const place& at, std::uint64_t length,
                                        const contentmaker& make,
                                        const saveoptions& options) {
   existing target;
-  if (savesystem.fstatat(at.dir.get(), at.name.c_str(), &target.status,
-                         AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno != ENOENT) return failure(fault::cannotopen, errno);
+  target.status = at.status;
+  if (!at.found) {
     const saveresulttype made =
         savenew(at, length, make, 0666 & ~currentumask(), options);
     if (made.what == fault::cannotopen && made.error == EEXIST) {
@@ -543,21 +546,21 @@ std::optional<saveresulttype> saveonce(const place& at, std::uint64_t length,
     }
     return result;
   }
-  saveresulttype result;
   // A killed save's copy is dealt with first, under the lock.
   struct stat copy;
   const bool dead =
       savesystem.fstatat(at.dir.get(), rollbackname(at.name).c_str(), &copy,
                          AT_SYMLINK_NOFOLLOW) == 0;
   if (!dead && errno != ENOENT) return failure(fault::cannotopen, errno);
-  if (dead || target.status.st_nlink > 1 || appendonly(at.dir.get())) {
-    return savetransaction(at, target, length, make, options, result);
+  const bool append = appendonly(at.dir.get());
+  if (dead || target.status.st_nlink > 1 || append) {
+    return savetransaction(at, target, length, make, options, !append);
   }
   if (std::optional<saveresulttype> fresh =
           savefresh(at, target, length, make, options)) {
     return fresh;
   }
-  return savetransaction(at, target, length, make, options, result);
+  return savetransaction(at, target, length, make, options, true);
 }
 
 }  // namespace
@@ -569,7 +572,7 @@ saveresulttype writefile(const char* path, std::uint64_t length,
     if (const int error = findplace(path, at)) {
       return failure(fault::cannotopen, error);
     }
-    if (onproc(at.dir.get())) return writestream(at, length, make, options);
+    if (at.proc) return writestream(at, length, make, options);
     if (std::optional<saveresulttype> result =
             saveonce(at, length, make, options)) {
       return *result;

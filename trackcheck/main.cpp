@@ -33,8 +33,9 @@ constexpr char usage[] =
     "[--json] FILE...\n"
     "Checks board files. --show draws the picture, --holes draws it with its\n"
     "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
-    "and only when NO_COLOR is not set. --max-step=N: a track may go at most\n"
-    "N cells from one hole to the next (3). --json: one JSON document.\n";
+    "and only when NO_COLOR is not set to a value. --max-step=N: a track may\n"
+    "go at most N cells from one hole to the next (3). --json: one JSON\n"
+    "document.\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
@@ -66,6 +67,7 @@ bool check(const char* file, bool show, drawingtype how,
            const boards::checkoptions& limits) {
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
+  tools::tellnote("trackcheck", file, loaded.note());
   if (!loaded.ok()) {
     say(file, loaded.describe());
     say(file, "1 problem");
@@ -140,6 +142,7 @@ bool checkjson(const char* file, bool first,
               tools::jsonstring(file).c_str());
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
+  tools::tellnote(tool, file, loaded.note());
   if (!loaded.ok()) {
     std::printf(
         "\"loaded\": false, \"fault\": \"%s\", \"message\": %s, "
