@@ -1,30 +1,16 @@
 #include "board/boardcheck.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
 
+#include "board/words.h"
+
 namespace boards {
 namespace {
-
-// Messages are made by appending: a board may have millions of problems.
-void appendnumber(std::string& text, std::int64_t value) {
-  char digits[24];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, written.ptr);
-}
-
-void appendcell(std::string& text, std::int32_t row, std::int32_t column) {
-  text += '(';
-  appendnumber(text, row);
-  text += ", ";
-  appendnumber(text, column);
-  text += ')';
-}
 
 // A hole is known by its index along all tracks; the finish comes after them.
 struct holeindex {
@@ -177,21 +163,15 @@ void checkcolors(const boardtype& board, reporter& report) {
   }
 }
 
-// Cells from one hole to another, the farther of across and down.
-std::int64_t distance(const holetype& a, const holetype& b) {
-  return std::max(std::abs(std::int64_t{a.x} - b.x),
-                  std::abs(std::int64_t{a.y} - b.y));
-}
-
 void checkstep(const holetype& before, const holetype& hole, holeindex index,
                const checkoptions& options, reporter& report) {
-  const std::int64_t step = distance(before, hole);
+  const std::int64_t step = stepbetween(before, hole);
   if (step <= options.maxstep) return;
   std::string& message = report.begin(problemkind::longstep, index.track,
                                       index.hole, hole.y, hole.x);
   appendholeat(message, index, hole);
-  appendnumber(message, step);
-  message += step == 1 ? " cell from hole " : " cells from hole ";
+  message += counted(step, "cell");
+  message += " from hole ";
   appendnumber(message, index.hole - 1);
   message += " at ";
   appendcell(message, before.y, before.x);
@@ -199,6 +179,11 @@ void checkstep(const holetype& before, const holetype& hole, holeindex index,
 }
 
 }  // namespace
+
+std::int64_t stepbetween(const holetype& from, const holetype& to) {
+  return std::max(std::abs(std::int64_t{from.x} - to.x),
+                  std::abs(std::int64_t{from.y} - to.y));
+}
 
 void checkboard(const boardtype& board, const problemsink& sink,
                 const checkoptions& options) {

@@ -39,6 +39,10 @@ struct boardproblem {
   std::string message;  // one line for people, "track 1 hole 7 at (3, 2): ..."
 };
 
+// Cells from one hole to the next, the farther of across and down: what
+// maxstep bounds.
+std::int64_t stepbetween(const holetype& from, const holetype& to);
+
 // Takes each problem as it is found; the problem, its message included, is
 // good only until the call returns (keep a copy of what is kept).
 using problemsink = std::function<void(const boardproblem&)>;

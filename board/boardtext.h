@@ -57,8 +57,27 @@ struct textplaces {
     textplace place;
   };
   std::vector<textplace> picturerows, colormaprows;  // the opening bars
-  std::vector<textplace> tracks;                     // the "track" lines
-  std::vector<std::vector<holeitem>> holeitems;      // per track, in order
+  textplace colormap;                                // the "colormap" line
+  // Per colormap row, 1 for a row of digits: its cells stand one a byte
+  // from its opening bar.
+  std::vector<unsigned char> colormapdigits;
+  // The cells of rows of numbers that are not below the pair count (the
+  // first 4096 of them; the others are placed at their row's bracket).
+  struct cellplace {
+    std::int32_t row = 0, column = 0;
+    textplace place;
+  };
+  std::vector<cellplace> colormapcells;
+  // The fill lines, in order, when the colormap is given by them.
+  struct fillplace {
+    std::int32_t top = 0, bottom = 0, left = 0, right = 0;
+    std::int32_t value = 0;
+    textplace place;
+  };
+  std::vector<fillplace> fills;
+  std::int32_t paircount = 0;     // as declared, when fills are read
+  std::vector<textplace> tracks;  // the "track" lines
+  std::vector<std::vector<holeitem>> holeitems;  // per track, in order
   textplace finish;
   // What reads but is most likely a slip: a raw control byte in a picture
   // row, at most one a row.
@@ -66,8 +85,12 @@ struct textplaces {
 
   // The item that holds a track's hole; line 0 when there is none.
   textplace hole(std::int32_t track, std::int32_t hole) const;
+  // Where a colormap cell was given: its own column in its row, or the last
+  // fill line that gave it a value beyond the pair count (else the last
+  // that covers it); line 0 when unknown.
+  textplace colorcell(std::int32_t row, std::int32_t column) const;
   // Where a problem of the board read stands: its hole's item, the finish,
-  // the track's line, or the colormap row of a cell; line 0 when unknown.
+  // the track's line, or a colormap cell; line 0 when unknown.
   textplace of(const boardproblem& problem) const;
 };
 

@@ -152,15 +152,15 @@ TEST(Boardtext, FaultsAreLocated) {
             "15:1: a diagonal run takes as many rows as columns, found 2 rows "
             "and 3 columns");
   EXPECT_EQ(with("(0, 1)", "(0, 1..2)"),
-            "16:3: more holes than the 2 of a track");
+            "15:1: track 0 has 3 holes, 1 more than 2; the longest step, 1 "
+            "cell, is from hole 0 at (0, 1) to hole 1 at (0, 2)");
   EXPECT_EQ(with("width 3", "width 2147483648"),
             "2:7: width 2147483648 is above 2147483647");
   EXPECT_EQ(with("holes 2", "holes -1"), "4:7: holes -1 is below 0");
   EXPECT_EQ(with("height 2", "height 3"),
             "10:1: expected 3 picture rows, found 2");
   EXPECT_EQ(with("pair 0 7\n", ""), "13:1: expected 1 pair, found 0");
-  EXPECT_EQ(with("  (1, 2)\n", ""),
-            "16:1: expected 2 holes in track 0, found 1");
+  EXPECT_EQ(with("  (1, 2)\n", ""), "15:1: track 0 has 1 hole, 1 fewer than 2");
   EXPECT_EQ(with("colormap", "colourmap"),
             "10:1: expected 'colormap', found 'colourmap'");
   EXPECT_EQ(with("track 0 color 0", "track 0 colour 0"),
@@ -188,7 +188,8 @@ TEST(Boardtext, ReportsEveryFaultThatStandsOnItsOwn) {
   problems = readboardtext(text, board);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_EQ(problems[0].message, "expected '(', found ','");
-  EXPECT_EQ(problems[1].message, "more holes than the 2 of a track");
+  EXPECT_EQ(problems[1].message.substr(0, 35),
+            "track 0 has 3 holes, 1 more than 2;");
   // However many faults a line holds, at most 20 are told.
   text = small;
   std::string bad;
@@ -204,12 +205,12 @@ TEST(Boardtext, AShortTrackSaysWhereTheGapMostLikelyIs) {
   const std::size_t run = text.find("(0, 0..9)");
   ASSERT_NE(run, std::string::npos);
   text.replace(run, 9, "(0, 0..3)\n(0, 5..9)");
-  const std::string line =
-      std::to_string(std::count(text.begin(), text.begin() + run, '\n') + 2);
-  EXPECT_EQ(readboardtext(text, board).front().message,
-            "expected 10 holes in track 0, found 9; the longest step, 2 "
-            "cells, is from hole 3 at (0, 3) to hole 4 at (0, 5) on line " +
-                line);
+  const auto problems = readboardtext(text, board);
+  EXPECT_EQ(problems.front().message,
+            "track 0 has 9 holes, 1 fewer than 10; the longest step, 2 "
+            "cells, is from hole 3 at (0, 3) to hole 4 at (0, 5)");
+  EXPECT_EQ(problems.front().line,
+            std::count(text.begin(), text.begin() + run, '\n') + 2);
 }
 
 TEST(Boardtext, EveryCutOfATextIsBuiltOrRefusedWithAPlace) {

@@ -9,9 +9,9 @@
 
 #include "board/boardfile.h"
 #include "board/boardtext.h"
+#include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
-#include "tools/counted.h"
 #include "tools/quote.h"
 #include "trackdump/svg.h"
 
@@ -42,7 +42,7 @@ int dump(const char* path, outputtype output) {
     return 1;
   }
   if (loaded.found > loaded.needed) {
-    const std::string extra = tools::counted(
+    const std::string extra = boards::counted(
         static_cast<std::int64_t>(loaded.found - loaded.needed), "byte");
     std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool,
                  file.c_str(), extra.c_str());
