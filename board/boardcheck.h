@@ -22,6 +22,8 @@ enum class problemkind {
   colorindex,  // a colormap value not below the pair count
   trackcolor,  // a track color not below the pair count, or negative
   longstep,    // a hole farther than the longest step from the one before
+  unlike,      // a hole on a character or a color index unlike nearly all
+               // of its track's other holes
 };
 
 struct checkoptions {
@@ -48,7 +50,8 @@ std::int64_t stepbetween(const holetype& from, const holetype& to);
 using problemsink = std::function<void(const boardproblem&)>;
 
 // Hands every problem of the board to report, in order: the holes track by
-// track (each hole's cell, then its step from the one before), then the
+// track (each hole's cell, what it stands on against the track's other
+// holes, then its step from the one before), then the
 // finish, then the colormap row by row, then the track colors. Nothing is
 // held, so a board with millions of problems costs no more memory than one
 // with none.

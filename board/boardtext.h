@@ -114,8 +114,15 @@ std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
 // The text is canonical: reading it and writing the board again gives the
 // same text. A track's holes are written in the fewest items, three or more
 // holes that share a step making a run.
-bool writeboardtext(const boardtype& board, const bytesink& sink);
-std::string writeboardtext(const boardtype& board);
+// With fills, the colormap is written as the fewest fill lines found, where
+// they are shorter than its rows (and every row's last byte is 0).
+struct textoptions {
+  bool fills = false;
+};
+bool writeboardtext(const boardtype& board, const bytesink& sink,
+                    const textoptions& options = {});
+std::string writeboardtext(const boardtype& board,
+                           const textoptions& options = {});
 
 }  // namespace boards
 

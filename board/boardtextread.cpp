@@ -15,6 +15,7 @@
 
 #include "board/boardtext.h"
 #include "board/bytesources.h"
+#include "board/textfills.h"
 #include "board/textscan.h"
 #include "board/words.h"
 
@@ -569,12 +570,6 @@ class textparser {
     return !stopped();
   }
 
-  struct filltype {
-    std::int32_t top = 0, bottom = 0, left = 0, right = 0;
-    std::int32_t value = 0;
-    std::optional<char> on;
-  };
-
   std::optional<filltype> fillline() {
     const auto value = number(0, 255, "a color index");
     if (!value) return std::nullopt;
@@ -582,7 +577,7 @@ class textparser {
                   parts_.height - 1,
                   0,
                   parts_.width - 1,
-                  static_cast<std::int32_t>(*value),
+                  static_cast<unsigned char>(*value),
                   std::nullopt};
     scan_.skipblanks();
     if (scan_.peek() == '(') {
@@ -624,15 +619,11 @@ class textparser {
 
   void apply(const filltype& fill) {
     for (std::int32_t r = fill.top; r <= fill.bottom; ++r) {
-      unsigned char* colors = parts_.colormap[r].get();
-      const char* drawn = static_cast<std::size_t>(r) < parts_.picture.size()
-                              ? parts_.picture[r].get()
-                              : nullptr;
-      for (std::int32_t c = fill.left; c <= fill.right; ++c) {
-        if (!fill.on || (drawn != nullptr && drawn[c] == *fill.on)) {
-          colors[c] = static_cast<unsigned char>(fill.value);
-        }
-      }
+      applyfill(fill,
+                static_cast<std::size_t>(r) < parts_.picture.size()
+                    ? parts_.picture[r].get()
+                    : nullptr,
+                parts_.colormap[r].get());
     }
   }
 

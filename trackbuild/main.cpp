@@ -32,10 +32,11 @@ namespace {
 constexpr char tool[] = "trackbuild";
 constexpr char usage[] =
     "usage: trackbuild [--strict] [--sync] TEXT OUTPUT\n"
-    "Makes the board written as text in TEXT (\"-\": standard input) into "
-    "the\nboard file OUTPUT, warning of what looks wrong at its place in "
-    "TEXT.\n--strict: a warning fails the build and OUTPUT is left as it "
-    "was.\n--sync: the board is on the disk before trackbuild ends.\n"
+    "Makes the board written as text in TEXT (\"-\": standard input) into\n"
+    "the board file OUTPUT, warning of what looks wrong at its place in TEXT.\n"
+    "The text's syntax is in board(5).\n"
+    "--strict: a warning fails the build and OUTPUT is left as it was.\n"
+    "--sync: the board is on the disk before trackbuild ends.\n"
     "OUTPUT \"-\" writes the board on standard output (not a terminal).\n";
 
 // Past this many warnings the rest are counted, not listed.
