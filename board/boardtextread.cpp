@@ -712,6 +712,7 @@ class textparser {
     records_.clear();
     count_ = 0;
     previous_.reset();
+    lastkept_ = false;
     overrun_.reset();
     bool counted = true;
     while (more() && scan_.peek() == '(') {
@@ -728,6 +729,7 @@ class textparser {
           counted = counted && !runseen_;
           if (!runseen_) ++count_;
           previous_.reset();
+          lastkept_ = false;
           scan_.skipto('(');
           continue;
         }
@@ -777,15 +779,14 @@ class textparser {
     itemrecord record;
     record.count = static_cast<std::int64_t>(found_.size());
     record.place = place;
-    for (const holetype& hole : found_) {
+    for (std::size_t i = 0; i < found_.size(); ++i) {
+      const holetype& hole = found_[i];
       if (previous_) {
         const std::int64_t step = stepbetween(*previous_, hole);
-        if (step > record.longest) {
-          record.longest = step;
-          record.to = count_;
-          record.from = *previous_;
-          record.at = hole;
-        }
+        hold(record, step, *previous_, hole);
+        // The step from the item before is held by both: either may be
+        // where the track went wrong.
+        if (i == 0 && lastkept_) hold(records_.back(), step, *previous_, hole);
       }
       previous_ = hole;
       if (count_ < expected) holes_.push_back(hole);
@@ -793,7 +794,18 @@ class textparser {
     }
     if (count_ > expected && !overrun_) overrun_ = records_.size();
     if (kept) records_.push_back(record);
+    lastkept_ = kept;
     return true;
+  }
+
+  // Makes the step the record's longest when it is longer.
+  void hold(itemrecord& record, std::int64_t step, const holetype& from,
+            const holetype& to) const {
+    if (step <= record.longest) return;
+    record.longest = step;
+    record.to = count_;
+    record.from = from;
+    record.at = to;
   }
 
   // The picture's character at a cell; none outside the picture.
@@ -906,6 +918,7 @@ class textparser {
   std::vector<textplaces::holeitem> items_;
   std::vector<itemrecord> records_;
   std::int64_t count_ = 0;
+  bool lastkept_ = false;  // whether the last item read is records_.back()
   std::optional<holetype> previous_;    // the last hole, while it is known
   std::optional<std::size_t> overrun_;  // the item where the count ran over
   std::vector<holetype> found_;         // the holes of the item being read
