@@ -767,6 +767,8 @@ class textparser {
     if (found_.empty()) {
       problem(place.column - 1,
               "no cell of the run is drawn with " + quotedcharacter(*run.on));
+      previous_.reset();
+      lastkept_ = false;
       return false;
     }
     const std::int64_t expected = parts_.holecount;
