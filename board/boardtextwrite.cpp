@@ -302,8 +302,9 @@ std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track) {
     const std::int32_t plain = best;
     bool on = false;
     for (const std::int32_t end : {onreach - 2, onreach - 1, onreach}) {
+      if (end - i + 1 < 3) continue;
       const std::int32_t total = 1 + items(end + 1);
-      if (end - i + 1 >= 3 && total < plain && total <= best) {
+      if (total < plain && total <= best) {
         length = end - i + 1;
         best = total;
         on = true;

@@ -26,11 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     return 0;
   }
   for (const bool fills : {false, true}) {
-    const std::string written = boards::writeboardtext(board, {.fills = fills});
+    const std::string written =
+        boards::writeboardtext(board, boards::textoptions{.fills = fills});
     boardtype again;
     if (!boards::readboardtext(written, again).empty()) std::abort();
     if (boards::encodeboard(again) != boards::encodeboard(board)) std::abort();
-    if (boards::writeboardtext(again, {.fills = fills}) != written)
+    if (boards::writeboardtext(again, boards::textoptions{.fills = fills}) !=
+        written)
       std::abort();
   }
   return 0;

@@ -99,7 +99,8 @@ TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
   for (int run = 0; run < 1000; ++run) {
     const boardtype board = randomboard(random);
     for (const bool fills : {false, true}) {
-      const std::string text = writeboardtext(board, {.fills = fills});
+      const std::string text =
+          writeboardtext(board, textoptions{.fills = fills});
       filled += text.find("\nfill ") != std::string::npos;
       boardtype built;
       const auto problems = readboardtext(text, built);
@@ -107,7 +108,7 @@ TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
           << run << ": " << problems[0].message << "\n"
           << text;
       ASSERT_EQ(encodeboard(built), encodeboard(board)) << text;
-      ASSERT_EQ(writeboardtext(built, {.fills = fills}), text);
+      ASSERT_EQ(writeboardtext(built, textoptions{.fills = fills}), text);
     }
   }
   EXPECT_GT(filled, 100);  // the fills were tried, not always refused
