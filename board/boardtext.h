@@ -94,6 +94,20 @@ struct textplaces {
   textplace of(const boardproblem& problem) const;
 };
 
+// Where problems stand in the text, handed in the order checkboard gives
+// them: each hole's item is found by walking on from the last one's, not
+// searched for, since a board may have millions.
+class placefinder {
+ public:
+  explicit placefinder(const textplaces& places) : places_(places) {}
+  textplace operator()(const boardproblem& problem);
+
+ private:
+  const textplaces& places_;
+  std::int32_t track_ = -1;
+  std::size_t item_ = 0;
+};
+
 // Reads a board from its text, handed out by the source a piece at a time
 // (an empty piece ends the text). Returns the problems found, in order: the
 // first, and more as long as they can be told apart reliably, at most 20.

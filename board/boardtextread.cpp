@@ -106,8 +106,8 @@ struct holerun {
   std::optional<char> on;
 };
 
-// What a track's count check needs of each item read: how many holes it
-// holds and the longest step it holds (from the hole before it on).
+// What a track's count check knows of an item: how many holes it holds and
+// the longest step it holds.
 struct itemrecord {
   std::int64_t count = 0;
   textplace place;
@@ -206,21 +206,25 @@ class textparser {
     scan_.skipblanks();
     const std::uint64_t start = scan_.column();
     const auto found = scan_.number();
+    if (found && *found >= least && *found <= most) return found;
+    notinrange(start, found, least, most, what);
+    return std::nullopt;
+  }
+
+  // What the number at start is not: a number, or in its range.
+  void notinrange(std::uint64_t start, std::optional<std::int64_t> found,
+                  std::int64_t least, std::int64_t most,
+                  std::string_view what) {
+    std::string message;
     if (!found) {
-      std::string message = "expected ";
-      message.append(what).append(", found ").append(scan_.token());
-      problem(start, std::move(message));
-      return std::nullopt;
+      message.append("expected ").append(what).append(", found ");
+      message.append(scan_.token());
+    } else {
+      message.append(what).append(" ").append(scan_.numbertext());
+      message.append(*found < least ? " is below " : " is above ");
+      appendnumber(message, *found < least ? least : most);
     }
-    if (found->value < least || found->value > most) {
-      std::string message(what);
-      message.append(" ").append(found->text);
-      message.append(found->value < least ? " is below " : " is above ");
-      appendnumber(message, found->value < least ? least : most);
-      problem(start, std::move(message));
-      return std::nullopt;
-    }
-    return found->value;
+    problem(start, std::move(message));
   }
 
   // "on 'C'", the character written as in picture rows; false on a fault.
@@ -509,9 +513,14 @@ class textparser {
                                     std::to_string(width));
         return false;
       }
+      // Every cell of a large colormap passes here: the scanner is asked
+      // directly.
       const std::uint64_t at = scan_.column();
-      const auto value = number(0, 255, "a color index");
-      if (!value) return false;
+      const auto value = scan_.number();
+      if (!value || *value < 0 || *value > 255) {
+        notinrange(at, value, 0, 255, "a color index");
+        return false;
+      }
       if (*value >= parts_.paircount) keepcellplace(at);
       cells_.push_back(static_cast<char>(*value));
     }
@@ -709,10 +718,7 @@ class textparser {
   bool holes(std::int64_t track, textplace line) {
     holes_.clear();
     items_.clear();
-    records_.clear();
     count_ = 0;
-    previous_.reset();
-    lastkept_ = false;
     overrun_.reset();
     bool counted = true;
     while (more() && scan_.peek() == '(') {
@@ -727,9 +733,7 @@ class textparser {
         const auto run = holeitem();
         if (!run) {
           counted = counted && !runseen_;
-          if (!runseen_) ++count_;
-          previous_.reset();
-          lastkept_ = false;
+          if (!runseen_) keephole(nohole, here(start));
           scan_.skipto('(');
           continue;
         }
@@ -740,83 +744,73 @@ class textparser {
     if (counted && count_ != parts_.holecount && !stopped()) {
       wrongcount(track, line);
     }
-    if (static_cast<std::int64_t>(holes_.size()) < parts_.holecount) {
-      holes_.resize(static_cast<std::size_t>(parts_.holecount));
-    }
+    holes_.resize(static_cast<std::size_t>(parts_.holecount));
     parts_.tracks.push_back(toarray(holes_));
-    holes_.clear();
-    if (places_ != nullptr) places_->holeitems.push_back(std::move(items_));
+    if (places_ != nullptr) {
+      while (!items_.empty() && items_.back().first >= parts_.holecount) {
+        items_.pop_back();
+      }
+      places_->holeitems.push_back(std::move(items_));
+    }
     items_.clear();
     return !stopped();
   }
 
-  // The holes of an item, taken into the track up to its count; one
-  // problem, and the count no longer known, when "on" leaves none.
+  // A faulty hole: it counts, but no step leads to it or from it.
+  static constexpr holetype nohole{0, -1};
+
+  // The holes of an item, in order; one problem, and the count no longer
+  // known, when "on" leaves none.
   bool expand(const holerun& run, textplace place) {
-    const std::int64_t cells = std::max(run.row.count(), run.column.count());
-    found_.clear();
-    for (std::int64_t i = 0; i < cells; ++i) {
-      const std::int32_t row = run.row.at(std::min(i, run.row.count() - 1));
-      const std::int32_t column =
-          run.column.at(std::min(i, run.column.count() - 1));
-      if (run.on && drawnwith(row, column) != *run.on) continue;
+    const std::int64_t rows = run.row.count(), columns = run.column.count();
+    const std::int64_t cells = std::max(rows, columns);
+    const auto cell = [&](std::int64_t i) {
       holetype hole;
-      hole.set(row, column);
-      found_.push_back(hole);
+      hole.y = run.row.at(std::min(i, rows - 1));
+      hole.x = run.column.at(std::min(i, columns - 1));
+      return hole;
+    };
+    bool any = !run.on;
+    for (std::int64_t i = 0; i < cells && !any; ++i) {
+      any = drawnon(cell(i), *run.on);
     }
-    if (found_.empty()) {
+    if (!any) {
       problem(place.column - 1,
               "no cell of the run is drawn with " + quotedcharacter(*run.on));
-      previous_.reset();
-      lastkept_ = false;
       return false;
     }
-    const std::int64_t expected = parts_.holecount;
-    if (count_ < expected) {
-      items_.push_back({static_cast<std::int32_t>(count_), place});
+    bool first = true;
+    for (std::int64_t i = 0; i < cells; ++i) {
+      const holetype hole = cell(i);
+      if (run.on && !drawnon(hole, *run.on)) continue;
+      keephole(hole, first ? std::optional(place) : std::nullopt);
+      first = false;
     }
-    // Items are remembered up to the one after the count ran over, the
-    // neighbour of the item where it did.
-    const bool kept = !overrun_ || records_.size() <= *overrun_ + 1;
-    itemrecord record;
-    record.count = static_cast<std::int64_t>(found_.size());
-    record.place = place;
-    for (std::size_t i = 0; i < found_.size(); ++i) {
-      const holetype& hole = found_[i];
-      if (previous_) {
-        const std::int64_t step = stepbetween(*previous_, hole);
-        hold(record, step, *previous_, hole);
-        // The step from the item before is held by both: either may be
-        // where the track went wrong.
-        if (i == 0 && lastkept_) hold(records_.back(), step, *previous_, hole);
-      }
-      previous_ = hole;
-      if (count_ < expected) holes_.push_back(hole);
-      ++count_;
-    }
-    if (count_ > expected && !overrun_) overrun_ = records_.size();
-    if (kept) records_.push_back(record);
-    lastkept_ = kept;
     return true;
   }
 
-  // Makes the step the record's longest when it is longer.
-  void hold(itemrecord& record, std::int64_t step, const holetype& from,
-            const holetype& to) const {
-    if (step <= record.longest) return;
-    record.longest = step;
-    record.to = count_;
-    record.from = from;
-    record.at = to;
+  // Keeps a hole of the track, the first of an item with its place. The
+  // holes are kept up to the track's count and, for the count's check,
+  // some way past it; the items up to the one after the count ran over,
+  // the neighbour of the item where it did.
+  void keephole(const holetype& hole, std::optional<textplace> item) {
+    constexpr std::int64_t beyondcount = 512;  // two items past it, at most
+    const std::int64_t expected = parts_.holecount;
+    if (item && (!overrun_ || items_.size() <= *overrun_ + 1) &&
+        count_ <= int32most) {
+      items_.push_back({static_cast<std::int32_t>(count_), *item});
+    }
+    if (count_ < expected + beyondcount) holes_.push_back(hole);
+    ++count_;
+    if (count_ > expected && !overrun_) overrun_ = items_.size() - 1;
   }
 
   // The picture's character at a cell; none outside the picture.
-  std::optional<char> drawnwith(std::int32_t row, std::int32_t column) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= parts_.picture.size() ||
-        column < 0 || column >= parts_.width) {
-      return std::nullopt;
-    }
-    return parts_.picture[row][column];
+  bool drawnon(const holetype& hole, char c) const {
+    return hole.y >= 0 &&
+           static_cast<std::size_t>(hole.y) < parts_.picture.size() &&
+           hole.x >= 0 && hole.x < parts_.width &&
+           parts_.picture[hole.y][hole.x] == c;
   }
 
   // A track whose holes are not its count: one problem, with the true
@@ -828,7 +822,8 @@ class textparser {
                           std::to_string(std::abs(count_ - expected)) +
                           (count_ > expected ? " more" : " fewer") + " than " +
                           std::to_string(expected);
-    const itemrecord* likely = likeliest();
+    const std::vector<itemrecord> records = itemrecords();
+    const itemrecord* likely = likeliest(records);
     if (likely == nullptr) {
       problems_.push_back({line.line, line.column, std::move(message)});
       return;
@@ -844,29 +839,63 @@ class textparser {
         {likely->place.line, likely->place.column, std::move(message)});
   }
 
+  // Each item's count and the longest step it holds: the steps between its
+  // holes, and the step from the item before, held by both (either may be
+  // where the track went wrong).
+  std::vector<itemrecord> itemrecords() const {
+    std::vector<itemrecord> records(items_.size());
+    const auto held = static_cast<std::int64_t>(holes_.size());
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+      const std::int64_t first = items_[k].first;
+      const std::int64_t end =
+          k + 1 < items_.size() ? items_[k + 1].first : std::min(count_, held);
+      records[k].count = end - first;
+      records[k].place = items_[k].place;
+      for (std::int64_t h = std::max<std::int64_t>(first, 1);
+           h < std::min(end, held); ++h) {
+        const holetype &from = holes_[h - 1], &to = holes_[h];
+        if (from.y < 0 || to.y < 0) continue;
+        const std::int64_t step = stepbetween(from, to);
+        hold(records[k], step, h, from, to);
+        if (h == first && k > 0) hold(records[k - 1], step, h, from, to);
+      }
+    }
+    return records;
+  }
+
+  // Makes the step to hole h the record's longest when it is longer.
+  static void hold(itemrecord& record, std::int64_t step, std::int64_t h,
+                   const holetype& from, const holetype& to) {
+    if (step <= record.longest) return;
+    record.longest = step;
+    record.to = h;
+    record.from = from;
+    record.at = to;
+  }
+
   // The item that holds the longest step; where steps tie, the first run
   // whose length differs from both neighbours', else from one. When the
   // count ran over, only the items up to there are looked at.
-  const itemrecord* likeliest() const {
-    if (records_.empty()) return nullptr;
+  const itemrecord* likeliest(const std::vector<itemrecord>& records) const {
+    if (records.empty()) return nullptr;
     const std::size_t last =
-        overrun_ ? std::min(*overrun_ + 1, records_.size()) : records_.size();
+        overrun_ ? std::min(*overrun_ + 1, records.size()) : records.size();
     std::int64_t longest = -1;
     for (std::size_t i = 0; i < last; ++i) {
-      longest = std::max(longest, records_[i].longest);
+      longest = std::max(longest, records[i].longest);
     }
-    const auto differs = [this](std::size_t i, std::size_t j) {
-      return j < records_.size() && records_[j].count != records_[i].count;
+    const auto differs = [&records](std::size_t i, std::size_t j) {
+      return j < records.size() && records[j].count != records[i].count;
     };
     const itemrecord* first = nullptr;
     const itemrecord* onedifferent = nullptr;
     for (std::size_t i = 0; i < last; ++i) {
-      const itemrecord& record = records_[i];
+      const itemrecord& record = records[i];
       if (record.longest != longest) continue;
       if (first == nullptr) first = &record;
       if (record.count < 2) continue;
       const bool before = i == 0 || differs(i, i - 1);
-      const bool after = i + 1 == records_.size() || differs(i, i + 1);
+      const bool after = i + 1 == records.size() || differs(i, i + 1);
       if (before && after) return &record;
       if ((before || after) && onedifferent == nullptr) onedifferent = &record;
     }
@@ -914,16 +943,12 @@ class textparser {
   bool atstatement_ = false;
   bool structural_ = false;
   std::string cells_;
-  // The track being read: its holes up to its count, their items, what is
-  // known of every item for the count check, and the holes counted.
+  // The track being read: its holes (some way past its count), its items,
+  // and the holes counted.
   std::vector<holetype> holes_;
   std::vector<textplaces::holeitem> items_;
-  std::vector<itemrecord> records_;
   std::int64_t count_ = 0;
-  bool lastkept_ = false;  // whether the last item read is records_.back()
-  std::optional<holetype> previous_;    // the last hole, while it is known
   std::optional<std::size_t> overrun_;  // the item where the count ran over
-  std::vector<holetype> found_;         // the holes of the item being read
   bool runseen_ = false;                // whether the item being read has a run
   boardparts parts_;
   textplaces* places_;
@@ -991,6 +1016,24 @@ textplace textplaces::of(const boardproblem& problem) const {
     default:
       return problem.track < 0 ? finish : hole(problem.track, problem.hole);
   }
+}
+
+textplace placefinder::operator()(const boardproblem& problem) {
+  if (problem.track < 0 || problem.hole < 0 ||
+      static_cast<std::size_t>(problem.track) >= places_.holeitems.size()) {
+    return places_.of(problem);
+  }
+  const auto& items = places_.holeitems[problem.track];
+  if (problem.track != track_ || item_ >= items.size() ||
+      items[item_].first > problem.hole) {
+    track_ = problem.track;  // a track begun, or an earlier hole: anew
+    item_ = 0;
+  }
+  while (item_ + 1 < items.size() && items[item_ + 1].first <= problem.hole) {
+    ++item_;
+  }
+  if (item_ >= items.size() || items[item_].first > problem.hole) return {};
+  return items[item_].place;
 }
 
 std::vector<textproblem> readboardtext(const bytesource& source,

@@ -14,9 +14,6 @@ constexpr std::size_t keptbehind = 64 * 1024;
 // The longest word a message quotes in full.
 constexpr std::size_t longestword = 32;
 
-// The digits of a number a message quotes in full.
-constexpr std::size_t longestnumber = 24;
-
 }  // namespace
 
 bool textscanner::refill() {
@@ -112,34 +109,35 @@ std::string textscanner::token() {
   return quoted += '\'';
 }
 
-std::optional<textscanner::numbertext> textscanner::number() {
-  const bool negative = peek() == '-';
-  if (!isdigit(peek(negative ? 1 : 0))) return std::nullopt;
-  numbertext number;
-  if (negative) {
-    number.text = "-";
-    skip();
+std::string textscanner::numbertext() const {
+  const std::size_t shown = std::min(numberlength_, digits_.size());
+  std::string text = negative_ ? "-" : "";
+  if (runon_) {
+    text.append(digits_.data(), shown);
+  } else {
+    text.append(buffer_, numberstart_, shown);
   }
-  constexpr std::int64_t beyond = std::int64_t{1} << 40;  // beyond any range
-  for (int c = peek(); isdigit(c); c = peek()) {
-    number.value = std::min(beyond, number.value * 10 + (c - '0'));
-    if (number.text.size() < longestnumber) {
-      number.text += static_cast<char>(c);
-    } else if (number.text.size() == longestnumber) {
-      number.text += "...";
-    }
-    skip();
-  }
-  if (negative) number.value = -number.value;
-  return number;
+  if (numberlength_ > shown) text += "...";
+  return text;
 }
 
-std::optional<char> textscanner::character() {
-  const int c = peek();
-  if (c != '\\') {
+std::int64_t textscanner::morenumber(std::int64_t value) {
+  // The digits at hand are kept before more of the line is taken, which may
+  // let them go.
+  std::copy_n(buffer_.begin() + static_cast<std::ptrdiff_t>(numberstart_),
+              std::min(numberlength_, digits_.size()), digits_.begin());
+  for (int c = peek(); isdigit(c); c = peek()) {
+    value = std::min(beyond, value * 10 + (c - '0'));
+    if (numberlength_ < digits_.size()) {
+      digits_[numberlength_] = static_cast<char>(c);
+    }
+    ++numberlength_;
     skip();
-    return static_cast<char>(c);
   }
+  return value;
+}
+
+std::optional<char> textscanner::escape() {
   if (peek(1) == '\\') {
     skip(2);
     return '\\';

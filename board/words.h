@@ -32,7 +32,8 @@ inline std::string escapedbyte(unsigned char byte) {
 inline void appendnumber(std::string& text, std::int64_t value) {
   char digits[24];
   const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, written.ptr);
+  // The count form, not the range: the range builds a string to append.
+  text.append(digits, static_cast<std::size_t>(written.ptr - digits));
 }
 
 // The count and the noun, plural unless the count is 1: "1 track",

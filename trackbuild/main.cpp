@@ -105,8 +105,9 @@ std::size_t warn(const char* name, const boardtype& board,
   for (const boards::textproblem& doubt : places.warnings) {
     warnings.add({doubt.line, doubt.column}, doubt.message);
   }
+  boards::placefinder placeof(places);
   boards::checkboard(board, [&](const boards::boardproblem& problem) {
-    warnings.add(places.of(problem), problem.message);
+    warnings.add(placeof(problem), problem.message);
   });
   return warnings.say(name);
 }
