@@ -51,6 +51,22 @@ std::string loadresulttype::describe() const {
   return "unknown fault";
 }
 
+std::string loadresulttype::note() const {
+  if (rolledback.empty()) return "";
+  return readcopy ? "a save was killed half-way; its old board was read from " +
+                        rolledback + ", which is kept"
+                  : "a save was killed half-way; its old board was put back "
+                    "from " +
+                        rolledback;
+}
+
+std::string saveresulttype::note() const {
+  if (rolledback.empty()) return "";
+  return "an earlier save was killed half-way; its old board was put back "
+         "from " +
+         rolledback + " first";
+}
+
 std::string saveresulttype::describe() const {
   using std::to_string;
   const auto because = [this](const char* what) {

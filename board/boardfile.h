@@ -48,6 +48,12 @@ struct loadresulttype {
   int error = 0;             // cannotopen, readfailed: the errno
   std::uint64_t needed = 0;  // bytes the head or the whole layout takes
   std::uint64_t found = 0;   // bytes the input holds
+  // A save that was killed while it wrote this file in place had left its
+  // copy of the old board, ".NAME.rollback", beside it: the old board was
+  // put back from it (restored), or, where the file may not be written, read
+  // from it (readcopy, the copy stays). The copy's path, else empty.
+  std::string rolledback;
+  bool readcopy = false;
 
   // A result that failed for this reason, with its errno if it has one.
   static loadresulttype failed(fault what, int error = 0) {
@@ -59,6 +65,8 @@ struct loadresulttype {
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
   std::string describe() const;
+  // One line on a killed save that was undone, for people; empty if none.
+  std::string note() const;
 };
 
 // Checks a head against the length of the whole input: every size at least 0
@@ -101,6 +109,10 @@ struct saveresulttype {
                               // mismatch: the size, "width" for instance
   std::int64_t value = 0;     // unfit: the value; mismatch: the size now
   std::int64_t expected = 0;  // mismatch: the size of the arrays
+  // An earlier save that was killed while it wrote this file in place was
+  // undone first: the old board was put back from the copy it had left, at
+  // this path. Empty when there was none.
+  std::string rolledback;
 
   // A result that failed for this reason, with its errno if it has one.
   static saveresulttype failed(fault what, int error = 0) {
@@ -112,6 +124,8 @@ struct saveresulttype {
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
   std::string describe() const;
+  // One line on a killed save that was undone, for people; empty if none.
+  std::string note() const;
 };
 
 // Whether the board file can hold the board: its sizes are those its arrays
@@ -134,7 +148,10 @@ std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
-// A file that shrinks while it is read fails with readfailed.
+// A file that shrinks while it is read fails with readfailed. The file is
+// read under a shared lock, so a save through this library is never seen
+// half-way; a killed save's copy of the old board is put back first (see
+// rolledback).
 loadresulttype readboardfile(const char* path, boardtype& board);
 
 struct saveoptions {
@@ -147,13 +164,37 @@ struct saveoptions {
 // Writes the board file at path without ever destroying the board it
 // replaces: the new board goes into a fresh file beside the target, which
 // takes the target's place by a rename only once it is whole. Where no fresh
-// file can take its place (a device, a FIFO, a stream such as /dev/stdout, a
-// directory that refuses new files, a rename the kernel refuses, a file with
-// several hard links), the target is written in place, its space reserved
-// first; README tells each case. A board the file cannot hold is refused
-// before anything is opened. Never prints.
+// file can take its place (a file with several hard links, a mount point,
+// another user's file, a directory that refuses new files or renames), a
+// regular file is written in place as a transaction: locked, its old content
+// copied beside it first and put back should the save fail or be killed. A
+// device, a FIFO or a stream such as /dev/stdout is written as it is. A board
+// the file cannot hold is refused before anything is opened. Never prints.
 saveresulttype writeboardfile(const char* path, const boardtype& board,
                               const saveoptions& options = {});
+
+// Hands content to the sink in order; whether the sink took it all.
+using contentmaker = std::function<bool(const bytesink& sink)>;
+
+// Puts the length bytes that make hands over in the place of the file at
+// path, exactly as writeboardfile puts a board there.
+saveresulttype writefile(const char* path, std::uint64_t length,
+                         const contentmaker& make,
+                         const saveoptions& options = {});
+
+// Makes a new file at path that holds the length bytes make hands over, with
+// the permission bits mode less the umask. It is written unnamed (or under a
+// hidden name) and takes its name only once whole; nothing already at path
+// is replaced or followed: a name that is taken, a dangling link included,
+// fails with cannotopen and EEXIST.
+saveresulttype createfile(const char* path, std::uint64_t length,
+                          const contentmaker& make, unsigned mode,
+                          const saveoptions& options = {});
+
+// 0 when neither the file at path nor its folder refuses a save by their
+// permissions or their file system, else the errno a save would fail with
+// (EACCES, EROFS, ENOENT for a missing folder, ...).
+int cansave(const char* path);
 
 }  // namespace boards
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "board/boardfile.h"
-#include "board/filereplace.h"
 
 namespace boards {
 
@@ -17,7 +16,7 @@ saveresulttype writeboardfile(const char* path, const boardtype& board,
   const std::uint64_t length =
       boardfilelength(board.width, board.height, board.holecount,
                       board.trackcount, board.paircount);
-  return replacefile(
+  return writefile(
       path, length,
       [&board](const bytesink& sink) { return encodeboard(board, sink); },
       options);
@@ -28,6 +27,9 @@ saveresulttype writeboardfile(const char* path, const boardtype& board,
 std::int32_t boardtype::save(const char* path) const {
   using fault = boards::saveresulttype::fault;
   const boards::saveresulttype result = boards::writeboardfile(path, *this);
+  if (const std::string note = result.note(); !note.empty()) {
+    std::fprintf(stderr, "%s: %s\n", path, note.c_str());
+  }
   if (result.ok()) return 0;
   std::fputs(result.what == fault::cannotopen ? "Error opening save file.\n"
                                               : "Error writing save file.\n",

@@ -1,47 +1,50 @@
 // How a save puts new content in the place of a file, case by case.
 //
-// The save follows the links of the last name a directory at a time, through
-// directory descriptors, to the directory that really holds the file; no
-// joined path is ever built, and the kernel, which opens each directory and
-// is asked before each link is followed, applies its protections
-// (fs.protected_symlinks among them).
+// The file is found through directory descriptors (fileplace.h); no joined
+// path is ever built.
 //
-// - No file yet, or a regular file with one link: the content goes into a
-//   fresh file in that directory (unnamed while it is written where the file
-//   system allows it), which takes the target's owner, group and extended
-//   attributes and, after the last write, its permission bits, and is renamed
-//   over the target. Whatever fails, the target is untouched.
-// - In place, where no fresh file can take the target's place: a directory
-//   that refuses new files while the file is writable, a rename the kernel
-//   refuses (a mount point, another user's file in a sticky directory), a
-//   device or FIFO, a stream reached through /proc/self/fd (/dev/stdout,
-//   /dev/fd/N), which is written where and how it is open. The space is
-//   reserved before the first byte is overwritten, and the file is never
-//   unlinked; only an I/O error or a kill in mid-write can leave it partial,
-//   and the fault then says so.
-// - A regular file with several links is written in place, with a copy of the
-//   old content beside it until the write is done, put back should it fail.
-
-#include "board/filereplace.h"
+// - No file yet: the content goes into a fresh file in that directory, made
+//   readable by its owner alone and unnamed while it is written where the
+//   file system allows it; it gets its permission bits after the last write
+//   and takes the name by a link that replaces nothing.
+// - A regular file with one link: the same fresh file takes the target's
+//   owner, group, extended attributes and ACL (and no ACL inherited from the
+//   directory that the target lacks), after the last write its permission
+//   bits, and is renamed over the target. Whatever fails, the target is
+//   untouched.
+// - In place, as a transaction (rollback.h), where no fresh file can take the
+//   target's place without changing it: several links, an owner or group the
+//   process cannot give the fresh file, a directory that refuses new files
+//   or is append-only, a rename the kernel refuses (a mount point, another
+//   user's file in a sticky directory).
+// - A device or FIFO, or a stream reached through /proc/self/fd (/dev/stdout,
+//   /dev/fd/N), is written as it is open.
+//
+// Before the first byte, the content's length is held against the file size
+// limit, so the limit fails a save with a reason instead of a signal.
 
 #include <fcntl.h>
-#include <limits.h>
-#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "board/boardfile.h"
+#include "board/fileplace.h"
+#include "board/freshfile.h"
+#include "board/rollback.h"
 #include "board/savecalls.h"
 
 namespace boards {
@@ -69,6 +72,11 @@ savecalls savesystem = {
     ::flistxattr,
     ::fgetxattr,
     ::fsetxattr,
+    ::fremovexattr,
+    [](int fd, int command, struct flock* lock) {
+      return ::fcntl(fd, command, lock);
+    },
+    ::statx,
 };
 
 namespace {
@@ -79,179 +87,14 @@ saveresulttype failure(fault what, int error) {
   return saveresulttype::failed(what, error);
 }
 
-// Symbolic links followed at most, as the kernel does.
-constexpr int mostlinks = 40;
+// Times a save starts over when the file it examined was replaced before
+// it was opened.
+constexpr int mostlooks = 5;
 
-// Names tried before a save gives up on a fresh file of its own.
-constexpr int mostattempts = 100;
-
-class descriptor {
- public:
-  explicit descriptor(int fd = -1) : fd_(fd) {}
-  descriptor(descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  descriptor& operator=(descriptor&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~descriptor() {
-    if (fd_ >= 0) savesystem.close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Whether the close succeeded; for a file written in place, it may report
-  // a write that failed.
-  bool close() { return savesystem.close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
-
-// A directory, held open, and a name in it.
-struct place {
-  descriptor dir;
-  std::string name;
-};
-
-// The directory part of a path and its last name ("." when it ends in '/').
-std::pair<std::string, std::string> split(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return {".", std::string(path)};
-  std::string name(path.substr(slash + 1));
-  return {slash == 0 ? "/" : std::string(path.substr(0, slash)),
-          name.empty() ? "." : name};
-}
-
-bool onproc(int dir) {
-  struct statfs system;
-  return ::fstatfs(dir, &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
-}
-
-// Follows the links the last name leads through, to the directory that holds
-// the file and its name there; 0 or the errno.
-int follow(place& at) {
-  for (int hop = 0;; ++hop) {
-    // The kernel's magic links (/proc/self/fd/N) name no path to follow.
-    if (onproc(at.dir.get())) return 0;
-    struct stat status;
-    if (savesystem.fstatat(at.dir.get(), at.name.c_str(), &status,
-                           AT_SYMLINK_NOFOLLOW) != 0) {
-      return errno == ENOENT ? 0 : errno;
-    }
-    if (!S_ISLNK(status.st_mode)) return 0;
-    if (hop == mostlinks) return ELOOP;
-    // Whether this link may be followed (fs.protected_symlinks) is the
-    // kernel's call: it follows it once itself. A dangling link may lead
-    // to where the file is to be made.
-    const descriptor probe(savesystem.openat(at.dir.get(), at.name.c_str(),
-                                             O_PATH | O_CLOEXEC, 0));
-    if (!probe.valid() && errno != ENOENT) return errno;
-    std::string target(PATH_MAX, '\0');
-    const ssize_t length = savesystem.readlinkat(at.dir.get(), at.name.c_str(),
-                                                 target.data(), target.size());
-    if (length < 0) return errno;
-    if (length == 0 || static_cast<std::size_t>(length) == target.size()) {
-      return ENOENT;
-    }
-    target.resize(static_cast<std::size_t>(length));
-    auto [directory, name] = split(target);
-    descriptor next(savesystem.openat(at.dir.get(), directory.c_str(),
-                                      O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
-    if (!next.valid()) return errno;
-    at = {std::move(next), std::move(name)};
-  }
-}
-
-// The name of a fresh file beside the target, for people to recognize should
-// a killed save leave it: ".NAME.KIND-PID-N", NAME cut to fit NAME_MAX.
-std::string freshname(std::string_view target, std::string_view kind,
-                      int attempt) {
-  // Appended piece by piece: a chain of + trips a false -Wrestrict in g++ 12.
-  std::string suffix(".");
-  suffix.append(kind).append("-").append(std::to_string(::getpid()));
-  suffix.append("-").append(std::to_string(attempt));
-  std::string name(".");
-  name.append(target.substr(0, NAME_MAX - 1 - suffix.size())).append(suffix);
-  return name;
-}
-
-// A fresh file in the target's directory; removed when it goes out of scope
-// unless it was renamed or kept.
-class freshfile {
- public:
-  freshfile(int dir, std::string_view target, std::string_view kind)
-      : dir_(dir), target_(target), kind_(kind) {}
-  freshfile(const freshfile&) = delete;
-  freshfile& operator=(const freshfile&) = delete;
-  ~freshfile() { remove(); }
-
-  // Unnamed where the file system allows it, so that a run killed while it
-  // writes leaves nothing; false with errno set when none can be made.
-  bool openunnamed() {
-    file_ = descriptor(
-        savesystem.openat(dir_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (file_.valid()) return true;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      return false;
-    }
-    return opennamed(O_WRONLY, 0666);
-  }
-
-  bool opennamed(int access, mode_t mode) {
-    for (int attempt = 0; attempt < mostattempts; ++attempt) {
-      const std::string name = freshname(target_, kind_, attempt);
-      file_ = descriptor(savesystem.openat(
-          dir_, name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-      if (file_.valid()) {
-        name_ = name;
-        return true;
-      }
-      if (errno != EEXIST) return false;
-    }
-    return false;
-  }
-
-  // Gives an unnamed file a name, for the rename.
-  bool linkin() {
-    if (!name_.empty()) return true;
-    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-    for (int attempt = 0; attempt < mostattempts; ++attempt) {
-      const std::string name = freshname(target_, kind_, attempt);
-      int linked = savesystem.linkat(AT_FDCWD, self.c_str(), dir_, name.c_str(),
-                                     AT_SYMLINK_FOLLOW);
-      // Where /proc is missing, a privileged process can still link it.
-      if (linked != 0 && errno != EEXIST) {
-        linked = savesystem.linkat(file_.get(), "", dir_, name.c_str(),
-                                   AT_EMPTY_PATH);
-      }
-      if (linked == 0) {
-        name_ = name;
-        return true;
-      }
-      if (errno != EEXIST) return false;
-    }
-    return false;
-  }
-
-  int fd() const { return file_.get(); }
-  bool close() { return file_.close(); }
-  const std::string& name() const { return name_; }
-  void remove() {
-    if (!name_.empty()) savesystem.unlinkat(dir_, name_.c_str(), 0);
-    name_.clear();
-  }
-  // The file's name now belongs to someone else: the target, or people.
-  void keep() { name_.clear(); }
-
- private:
-  int dir_;
-  std::string target_;
-  std::string kind_;
-  descriptor file_;
-  std::string name_;
-};
+constexpr const char* aclname = "system.posix_acl_access";
 
 // What a writer handed to the file: whether all of it, how many bytes got
-// there and the errno of the write that failed.
+// there and the errno of the write that failed (0 when the maker stopped).
 struct written {
   bool whole;
   std::uint64_t bytes;
@@ -259,29 +102,18 @@ struct written {
 };
 
 written writecontent(int fd, const contentmaker& make) {
-  written out{false, 0, EIO};
+  written out{false, 0, 0};
   out.whole = make([fd, &out](std::span<const unsigned char> piece) {
-    std::size_t done = 0;
-    while (done < piece.size()) {
-      const ssize_t put =
-          savesystem.write(fd, piece.data() + done, piece.size() - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        out.error = put < 0 ? errno : EIO;
-        return false;
-      }
-      done += static_cast<std::size_t>(put);
-      out.bytes += static_cast<std::uint64_t>(put);
-    }
-    return true;
+    out.error = writeall(fd, piece.data(), piece.size());
+    if (out.error == 0) out.bytes += piece.size();
+    return out.error == 0;
   });
   return out;
 }
 
-// Reserves the blocks of length bytes from offset, so that neither a full
-// disk nor the file size limit can stop the write part way; 0 or the errno.
-// Where the file system cannot reserve, the write goes ahead unreserved.
-int reserve(int fd, std::uint64_t offset, std::uint64_t length) {
+// EFBIG when bytes up to offset + length would pass the file size limit or
+// what a file offset holds, so that no write raises SIGXFSZ; else 0.
+int checklimit(std::uint64_t offset, std::uint64_t length) {
   constexpr auto largest =
       static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
   if (offset > largest || length > largest - offset) return EFBIG;
@@ -290,6 +122,14 @@ int reserve(int fd, std::uint64_t offset, std::uint64_t length) {
       limit.rlim_cur != RLIM_INFINITY && offset + length > limit.rlim_cur) {
     return EFBIG;
   }
+  return 0;
+}
+
+// Reserves the blocks of length bytes from offset, so that neither a full
+// disk nor the file size limit can stop the write part way; 0 or the errno.
+// Where the file system cannot reserve, the write goes ahead unreserved.
+int reserve(int fd, std::uint64_t offset, std::uint64_t length) {
+  if (const int error = checklimit(offset, length)) return error;
   if (length == 0 ||
       savesystem.fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
                            static_cast<off_t>(length)) == 0) {
@@ -299,36 +139,50 @@ int reserve(int fd, std::uint64_t offset, std::uint64_t length) {
 }
 
 // Puts the permission bits back after a write, which clears set-user-ID and
-// set-group-ID for a process without CAP_FSETID. Only the owner may.
-void keepmode(int fd, mode_t mode) {
+// set-group-ID for a process without CAP_FSETID; 0 or the errno.
+int keepmode(int fd, mode_t mode) {
   struct stat now;
-  if (savesystem.fstat(fd, &now) == 0 &&
-      (now.st_mode & 07777) != (mode & 07777)) {
-    savesystem.fchmod(fd, mode & 07777);
-  }
+  if (savesystem.fstat(fd, &now) != 0) return errno;
+  if ((now.st_mode & 07777) == (mode & 07777)) return 0;
+  return savesystem.fchmod(fd, mode & 07777) == 0 ? 0 : errno;
 }
+
+// The process's umask, read without changing it (umask() would, for every
+// thread, for a moment).
+mode_t currentumask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned int mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// ---- Streams: devices, FIFOs and what the shell opened.
 
 enum class position { start, current };
 
-// Writes the content into an open file: a regular file from its start (cut
-// to the content's length) or, for a stream, where it stands.
-saveresulttype writeinplace(int fd, const struct stat& old, position where,
-                            std::uint64_t length, const contentmaker& make,
-                            const saveoptions& options) {
+// Writes the content into an open file that is not a regular file, or a
+// stream where it stands.
+saveresulttype writestreamed(int fd, const struct stat& old, position where,
+                             std::uint64_t length, const contentmaker& make,
+                             const saveoptions& options) {
   const bool regular = S_ISREG(old.st_mode);
   std::uint64_t start = 0;
-  if (regular && where == position::start) {
-    if (savesystem.lseek(fd, 0, SEEK_SET) < 0) {
-      return failure(fault::writefailed, errno);
-    }
-  } else if (regular) {
+  if (regular) {
     const off_t at = savesystem.lseek(fd, 0, SEEK_CUR);
     if (at < 0) return failure(fault::writefailed, errno);
     start = (::fcntl(fd, F_GETFL) & O_APPEND) != 0
                 ? static_cast<std::uint64_t>(old.st_size)
                 : static_cast<std::uint64_t>(at);
-  }
-  if (regular) {
+    if (where == position::start) start = 0;
     if (const int error = reserve(fd, start, length)) {
       return failure(fault::writefailed, error);
     }
@@ -338,27 +192,14 @@ saveresulttype writeinplace(int fd, const struct stat& old, position where,
     return failure(out.bytes > 0 ? fault::incomplete : fault::writefailed,
                    out.error);
   }
-  if (regular && where == position::start &&
-      static_cast<std::uint64_t>(old.st_size) > length &&
-      savesystem.ftruncate(fd, static_cast<off_t>(length)) != 0) {
-    return failure(fault::incomplete, errno);
+  if (regular && keepmode(fd, old.st_mode) != 0) {
+    return failure(fault::writefailed, errno);
   }
-  if (regular) keepmode(fd, old.st_mode);
   if (options.sync && (regular || S_ISBLK(old.st_mode)) &&
       savesystem.fsync(fd) != 0) {
     return failure(fault::writefailed, errno);
   }
   return {};
-}
-
-// Opens a file to write it in place; opening a FIFO waits for a reader,
-// and a signal that interrupts the wait does not end it.
-descriptor openinplace(const place& at, int access) {
-  for (;;) {
-    descriptor file(savesystem.openat(at.dir.get(), at.name.c_str(),
-                                      access | O_CLOEXEC | O_NOCTTY, 0));
-    if (file.valid() || errno != EINTR) return file;
-  }
 }
 
 // The descriptor N that a name in the process's own /proc/self/fd stands
@@ -377,6 +218,18 @@ int ownfd(const place& at) {
   return fd;
 }
 
+// Opens a file to write it where it is, as "echo x >" does (O_CREAT, so
+// that fs.protected_regular and fs.protected_fifos apply); opening a FIFO
+// waits for a reader, and a signal that interrupts the wait does not end it.
+descriptor openinplace(const place& at, int access) {
+  for (;;) {
+    descriptor file(savesystem.openat(
+        at.dir.get(), at.name.c_str(),
+        access | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666));
+    if (file.valid() || errno != EINTR) return file;
+  }
+}
+
 // A stream the shell opened (/dev/stdout and the like) is written through
 // the same open file, at its offset and in its mode, so that ">>" appends
 // and a pipe receives the content; any other magic link is opened anew.
@@ -384,8 +237,9 @@ saveresulttype writestream(const place& at, std::uint64_t length,
                            const contentmaker& make,
                            const saveoptions& options) {
   const int own = ownfd(at);
-  descriptor file =
-      own >= 0 ? descriptor(savesystem.dupfd(own)) : openinplace(at, O_WRONLY);
+  descriptor file(own >= 0 ? savesystem.dupfd(own)
+                           : savesystem.openat(at.dir.get(), at.name.c_str(),
+                                               O_WRONLY | O_CLOEXEC, 0));
   if (!file.valid()) return failure(fault::cannotopen, errno);
   if ((::fcntl(file.get(), F_GETFL) & O_ACCMODE) == O_RDONLY) {
     return failure(fault::cannotopen, EBADF);
@@ -394,37 +248,140 @@ saveresulttype writestream(const place& at, std::uint64_t length,
   if (savesystem.fstat(file.get(), &status) != 0) {
     return failure(fault::cannotopen, errno);
   }
-  const saveresulttype result = writeinplace(
+  const saveresulttype result = writestreamed(
       file.get(), status, own >= 0 ? position::current : position::start,
       length, make, options);
   if (result.ok() && !file.close()) return failure(fault::incomplete, errno);
   return result;
 }
 
-// The file a save replaces, open to be written, and its status.
+// ---- Regular files written in place, as a transaction.
+
+// The file a save replaces, open to be read and written, and its status.
 struct existing {
   descriptor file;
   struct stat status;
+  bool readable = true;  // whether its old content can be copied
 };
 
-saveresulttype finishinplace(existing& target, std::uint64_t length,
-                             const contentmaker& make,
-                             const saveoptions& options) {
-  const saveresulttype result = writeinplace(
-      target.file.get(), target.status, position::start, length, make, options);
-  if (result.ok() && !target.file.close()) {
-    return failure(fault::incomplete, errno);
+// Writes the content with its first bytes last, behind the mark; 0 or the
+// errno of the call that failed.
+int writebehindmark(int fd, std::uint64_t length, const contentmaker& make,
+                    const saveoptions& options) {
+  static constexpr std::array<unsigned char, marklength> mark = [] {
+    std::array<unsigned char, marklength> bytes{};
+    bytes.fill(0xff);
+    return bytes;
+  }();
+  const auto sync = [&] { return !options.sync || savesystem.fsync(fd) == 0; };
+  if (savesystem.lseek(fd, 0, SEEK_SET) < 0) return errno;
+  if (const int error = writeall(fd, mark.data(), mark.size())) return error;
+  if (!sync()) return errno;
+  // The content streams in order; its first bytes wait for the end.
+  std::vector<unsigned char> first;
+  int error = 0;
+  const bool whole = make([&](std::span<const unsigned char> piece) {
+    const std::size_t held = std::min(piece.size(), marklength - first.size());
+    first.insert(first.end(), piece.begin(), piece.begin() + held);
+    error = writeall(fd, piece.data() + held, piece.size() - held);
+    return error == 0;
+  });
+  if (!whole) return error;
+  const auto endofmark = static_cast<off_t>(marklength);
+  if (savesystem.ftruncate(
+          fd, std::max(static_cast<off_t>(length), endofmark)) != 0 ||
+      !sync() || savesystem.lseek(fd, 0, SEEK_SET) < 0) {
+    return errno;
   }
+  if ((error = writeall(fd, first.data(), first.size())) != 0) return error;
+  if (length < marklength &&
+      savesystem.ftruncate(fd, static_cast<off_t>(length)) != 0) {
+    return errno;
+  }
+  return 0;
+}
+
+// A directory that does not let the process make a file in it.
+bool refusesnewfiles(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// Writes a regular file in place; guarded by a copy of its old content
+// unless the directory may keep no copy (append-only: it could never be
+// removed).
+saveresulttype savetransaction(const place& at, existing& target,
+                               std::uint64_t length, const contentmaker& make,
+                               const saveoptions& options, bool mayguard) {
+  saveresulttype result;
+  const int fd = target.file.get();
+  if (const int error = lockfile(fd, F_WRLCK)) {
+    return failure(fault::cannotopen, error);
+  }
+  // The file as it is now that no other save of this library is writing it.
+  const undone dead = undodeadsave(at, fd);
+  if (dead.restored) result.rolledback = rollbackname(at.name);
+  if (dead.error != 0) {
+    return failure(fault::writefailed, dead.error);
+  }
+  struct stat now;
+  if (savesystem.fstat(fd, &now) != 0)
+    return failure(fault::writefailed, errno);
+  const auto old = static_cast<std::uint64_t>(now.st_size);
+  if (const int error = reserve(fd, 0, std::max(length, marklength))) {
+    return failure(fault::writefailed, error);
+  }
+  if (const int error = checklimit(0, old)) {
+    return failure(fault::writefailed, error);
+  }
+  // Where no copy can be made beside the file (a directory that refuses new
+  // files, a file that cannot be read), it is written unguarded: a kill
+  // leaves the mark, which no reader takes for a board.
+  const int copied =
+      mayguard && target.readable ? makerollback(at, fd) : EACCES;
+  if (copied != 0 && !refusesnewfiles(copied)) {
+    return failure(fault::writefailed, copied);
+  }
+  const bool guarded = copied == 0;
+  int error = writebehindmark(fd, length, make, options);
+  if (error == 0) error = keepmode(fd, now.st_mode);
+  if (error == 0 && options.sync && savesystem.fsync(fd) != 0) error = errno;
+  if (error == 0) {
+    if (guarded) {
+      savesystem.unlinkat(at.dir.get(), rollbackname(at.name).c_str(), 0);
+    }
+    if (!target.file.close()) return failure(fault::incomplete, errno);
+    return result;
+  }
+  if (guarded && putback(at, fd) == 0 && keepmode(fd, now.st_mode) == 0 &&
+      savesystem.fsync(fd) == 0) {
+    savesystem.unlinkat(at.dir.get(), rollbackname(at.name).c_str(), 0);
+    return failure(fault::writefailed, error);
+  }
+  result = failure(fault::incomplete, error);
+  if (guarded) result.item = rollbackname(at.name);
   return result;
 }
 
-// Gives the fresh file the target's owner, group and extended attributes
-// (ACLs among them); each where the process may. The owner goes first:
-// changing it clears set-user-ID and file capabilities.
-void keepattributes(int from, int to, const struct stat& old) {
-  if (savesystem.fchown(to, old.st_uid, old.st_gid) != 0) {
-    // A process may give a file only to itself, but to any of its groups.
-    savesystem.fchown(to, static_cast<uid_t>(-1), old.st_gid);
+// ---- Fresh files.
+
+// Gives the fresh file the target's owner and group: 0, EPERM when the
+// process may not (the board would change hands), or the errno.
+int keepowner(int fresh, const struct stat& old) {
+  struct stat now;
+  if (savesystem.fstat(fresh, &now) != 0) return errno;
+  if ((now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
+      savesystem.fchown(fresh, old.st_uid, old.st_gid) == 0) {
+    return 0;
+  }
+  return errno;
+}
+
+// Gives the fresh file the target's extended attributes, each where the
+// process may, and no ACL that the target lacks (one the directory handed
+// down to the fresh file).
+void keepattributes(int from, int to) {
+  if (savesystem.fgetxattr(from, aclname, nullptr, 0) < 0 && errno == ENODATA) {
+    savesystem.fremovexattr(to, aclname);
   }
   const ssize_t size = savesystem.flistxattr(from, nullptr, 0);
   if (size <= 0) return;
@@ -457,9 +414,38 @@ saveresulttype syncdirectory(const place& at) {
   return {};
 }
 
-// A directory that does not let the process make a file in it.
-bool refusesnewfiles(int error) {
-  return error == EACCES || error == EPERM || error == EROFS;
+// Writes the content into the fresh file, which then gets its permission
+// bits; 0 or the errno.
+int fillfresh(freshfile& fresh, const contentmaker& make, mode_t mode,
+              const saveoptions& options) {
+  const written out = writecontent(fresh.fd(), make);
+  if (!out.whole) return out.error;
+  if (savesystem.fchmod(fresh.fd(), mode & 07777) != 0 ||
+      (options.sync && savesystem.fsync(fresh.fd()) != 0)) {
+    return errno;
+  }
+  return 0;
+}
+
+// Makes a new file under a name that must be free.
+saveresulttype savenew(const place& at, std::uint64_t length,
+                       const contentmaker& make, mode_t mode,
+                       const saveoptions& options) {
+  if (const int error = checklimit(0, length)) {
+    return failure(fault::writefailed, error);
+  }
+  freshfile fresh(at.dir.get(), at.name, "saving");
+  if (!fresh.open(O_WRONLY)) return failure(fault::cannotopen, errno);
+  if (const int error = fillfresh(fresh, make, mode, options)) {
+    return failure(fault::writefailed, error);
+  }
+  if (!fresh.linkas(at.name)) return failure(fault::cannotopen, errno);
+  if (!fresh.close()) {
+    const int error = errno;
+    savesystem.unlinkat(at.dir.get(), at.name.c_str(), 0);
+    return failure(fault::writefailed, error);
+  }
+  return options.sync ? syncdirectory(at) : saveresulttype();
 }
 
 // A rename the kernel refuses though the file itself may be written: a mount
@@ -468,141 +454,160 @@ bool refusesrename(int error) {
   return error == EBUSY || error == EPERM || error == EACCES || error == EXDEV;
 }
 
-// Writes the content into a fresh file and renames it over the target (none
-// when target is null).
-saveresulttype savefresh(const place& at, existing* target,
-                         std::uint64_t length, const contentmaker& make,
-                         const saveoptions& options) {
+// Replaces the target by a fresh file; nothing when only writing in place
+// keeps the target what it is (its owner, its place).
+std::optional<saveresulttype> savefresh(const place& at, existing& target,
+                                        std::uint64_t length,
+                                        const contentmaker& make,
+                                        const saveoptions& options) {
+  if (const int error = checklimit(0, length)) {
+    return failure(fault::writefailed, error);
+  }
   freshfile fresh(at.dir.get(), at.name, "saving");
-  if (!fresh.openunnamed()) {
-    const int error = errno;
-    if (target != nullptr && refusesnewfiles(error)) {
-      return finishinplace(*target, length, make, options);
-    }
-    return failure(fault::cannotopen, error);
+  if (!fresh.open(O_WRONLY)) {
+    if (refusesnewfiles(errno)) return std::nullopt;
+    return failure(fault::cannotopen, errno);
   }
-  const written out = writecontent(fresh.fd(), make);
-  if (!out.whole) return failure(fault::writefailed, out.error);
-  if (target != nullptr) {
-    keepattributes(target->file.get(), fresh.fd(), target->status);
-    if (savesystem.fchmod(fresh.fd(), target->status.st_mode & 07777) != 0) {
-      return failure(fault::writefailed, errno);
-    }
+  if (const int error = keepowner(fresh.fd(), target.status)) {
+    if (error == EPERM) return std::nullopt;
+    return failure(fault::writefailed, error);
   }
-  if ((options.sync && savesystem.fsync(fresh.fd()) != 0) || !fresh.linkin() ||
-      !fresh.close()) {
+  keepattributes(target.file.get(), fresh.fd());
+  if (const int error =
+          fillfresh(fresh, make, target.status.st_mode, options)) {
+    return failure(fault::writefailed, error);
+  }
+  if (!fresh.linkin() || !fresh.close()) {
     return failure(fault::writefailed, errno);
   }
   if (savesystem.renameat(at.dir.get(), fresh.name().c_str(), at.dir.get(),
                           at.name.c_str()) != 0) {
     const int error = errno;
     fresh.remove();
-    if (target != nullptr && refusesrename(error)) {
-      return finishinplace(*target, length, make, options);
-    }
+    if (refusesrename(error)) return std::nullopt;
     return failure(fault::writefailed, error);
   }
   fresh.keep();
   return options.sync ? syncdirectory(at) : saveresulttype();
 }
 
-// Copies size bytes from the start of one file to the start of another.
-bool copybytes(int from, int to, std::uint64_t size) {
-  if (savesystem.lseek(from, 0, SEEK_SET) < 0 ||
-      savesystem.lseek(to, 0, SEEK_SET) < 0) {
-    return false;
-  }
-  std::vector<unsigned char> buffer(boardpiecelength);
-  while (size > 0) {
-    const ssize_t got = savesystem.read(from, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      if (got == 0) errno = EIO;  // the file shrank while it was copied
-      return false;
-    }
-    const auto piece = static_cast<std::size_t>(got);
-    const written out =
-        writecontent(to, [&buffer, piece](const bytesink& sink) {
-          return sink(std::span(buffer.data(), piece));
-        });
-    if (!out.whole) {
-      errno = out.error;
-      return false;
-    }
-    size -= std::min<std::uint64_t>(size, piece);
-  }
-  return true;
+// Whether the directory lets entries be added but never removed or renamed.
+bool appendonly(int dir) {
+  struct statx status;
+  return savesystem.statx(dir, "", AT_EMPTY_PATH, 0, &status) == 0 &&
+         (status.stx_attributes & STATX_ATTR_APPEND) != 0;
 }
 
-// Puts the old content back from the copy; whether it all went back.
-bool restore(existing& target, int copy) {
-  const auto size = static_cast<std::uint64_t>(target.status.st_size);
-  if (!copybytes(copy, target.file.get(), size) ||
-      savesystem.ftruncate(target.file.get(), target.status.st_size) != 0) {
-    return false;
+// Opens the regular file that was examined, to be read and written; false
+// with errno set when it cannot be opened, and with errno 0 when what it
+// opened is not the file examined (it was replaced in between).
+bool openexamined(const place& at, existing& target) {
+  const struct stat examined = target.status;
+  // A FIFO is opened for writing alone, to wait for its reader.
+  const bool regular = S_ISREG(examined.st_mode);
+  target.file = openinplace(at, regular ? O_RDWR : O_WRONLY);
+  target.readable = regular && target.file.valid();
+  if (regular && !target.readable && errno == EACCES) {
+    target.file = openinplace(at, O_WRONLY);
   }
-  keepmode(target.file.get(), target.status.st_mode);
-  return true;
+  if (!target.file.valid()) return false;
+  if (savesystem.fstat(target.file.get(), &target.status) != 0) return false;
+  errno = 0;
+  return target.status.st_dev == examined.st_dev &&
+         target.status.st_ino == examined.st_ino &&
+         S_ISREG(target.status.st_mode) == regular;
 }
 
-// A file with several links keeps them all: it is written in place, with a
-// copy of the old content beside it until the write is done.
-saveresulttype savelinked(const place& at, existing& target,
-                          std::uint64_t length, const contentmaker& make,
-                          const saveoptions& options) {
-  if (const int error = reserve(target.file.get(), 0, length)) {
-    return failure(fault::writefailed, error);
+// One attempt at a save; nothing when the file changed between being
+// examined and being opened, and the save must look again.
+std::optional<saveresulttype> saveonce(const place& at, std::uint64_t length,
+                                       const contentmaker& make,
+                                       const saveoptions& options) {
+  existing target;
+  target.status = at.status;
+  if (!at.found) {
+    const saveresulttype made =
+        savenew(at, length, make, 0666 & ~currentumask(), options);
+    if (made.what == fault::cannotopen && made.error == EEXIST) {
+      return std::nullopt;
+    }
+    return made;
   }
-  freshfile copy(at.dir.get(), at.name, "old");
-  if (!copy.opennamed(O_RDWR, 0600)) return failure(fault::cannotopen, errno);
-  if (!copybytes(target.file.get(), copy.fd(),
-                 static_cast<std::uint64_t>(target.status.st_size)) ||
-      (options.sync && savesystem.fsync(copy.fd()) != 0)) {
-    return failure(fault::writefailed, errno);
+  if (!openexamined(at, target)) {
+    if (errno == 0) return std::nullopt;
+    return failure(fault::cannotopen, errno);
   }
-  saveresulttype result = finishinplace(target, length, make, options);
-  if (result.what != fault::incomplete) return result;
-  if (target.file.valid() && restore(target, copy.fd())) {
-    result.what = fault::writefailed;
+  if (!S_ISREG(target.status.st_mode)) {
+    const saveresulttype result =
+        writestreamed(target.file.get(), target.status, position::start, length,
+                      make, options);
+    if (result.ok() && !target.file.close()) {
+      return failure(fault::incomplete, errno);
+    }
     return result;
   }
-  result.item = copy.name();
-  copy.keep();
-  return result;
+  // A killed save's copy is dealt with first, under the lock.
+  struct stat copy;
+  const bool dead =
+      savesystem.fstatat(at.dir.get(), rollbackname(at.name).c_str(), &copy,
+                         AT_SYMLINK_NOFOLLOW) == 0;
+  if (!dead && errno != ENOENT) return failure(fault::cannotopen, errno);
+  const bool append = appendonly(at.dir.get());
+  if (dead || target.status.st_nlink > 1 || append) {
+    return savetransaction(at, target, length, make, options, !append);
+  }
+  if (std::optional<saveresulttype> fresh =
+          savefresh(at, target, length, make, options)) {
+    return fresh;
+  }
+  return savetransaction(at, target, length, make, options, true);
 }
 
 }  // namespace
 
-saveresulttype replacefile(const char* path, std::uint64_t length,
-                           const contentmaker& make,
-                           const saveoptions& options) {
-  if (*path == '\0') return failure(fault::cannotopen, ENOENT);
-  auto [directory, name] = split(path);
-  place at{descriptor(savesystem.openat(AT_FDCWD, directory.c_str(),
-                                        O_PATH | O_DIRECTORY | O_CLOEXEC, 0)),
-           std::move(name)};
-  if (!at.dir.valid()) return failure(fault::cannotopen, errno);
-  if (const int error = follow(at)) return failure(fault::cannotopen, error);
-  if (onproc(at.dir.get())) return writestream(at, length, make, options);
-
-  existing target;
-  const bool found =
-      savesystem.fstatat(at.dir.get(), at.name.c_str(), &target.status,
-                         AT_SYMLINK_NOFOLLOW) == 0;
-  if (!found && errno != ENOENT) return failure(fault::cannotopen, errno);
-  if (!found) return savefresh(at, nullptr, length, make, options);
-  if (!S_ISREG(target.status.st_mode)) {
-    target.file = openinplace(at, O_WRONLY);
-    if (!target.file.valid()) return failure(fault::cannotopen, errno);
-    return finishinplace(target, length, make, options);
+saveresulttype writefile(const char* path, std::uint64_t length,
+                         const contentmaker& make, const saveoptions& options) {
+  for (int look = 0;; ++look) {
+    place at;
+    if (const int error = findplace(path, at)) {
+      return failure(fault::cannotopen, error);
+    }
+    if (at.proc) return writestream(at, length, make, options);
+    if (std::optional<saveresulttype> result =
+            saveonce(at, length, make, options)) {
+      return *result;
+    }
+    if (look == mostlooks) return failure(fault::cannotopen, 0);
   }
-  const bool linked = target.status.st_nlink > 1;
-  target.file = descriptor(savesystem.openat(
-      at.dir.get(), at.name.c_str(),
-      (linked ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0));
-  if (!target.file.valid()) return failure(fault::cannotopen, errno);
-  return linked ? savelinked(at, target, length, make, options)
-                : savefresh(at, &target, length, make, options);
+}
+
+saveresulttype createfile(const char* path, std::uint64_t length,
+                          const contentmaker& make, unsigned mode,
+                          const saveoptions& options) {
+  if (*path == '\0') return failure(fault::cannotopen, ENOENT);
+  auto [directory, name] = splitpath(path);
+  const place at{
+      descriptor(savesystem.openat(AT_FDCWD, directory.c_str(),
+                                   O_PATH | O_DIRECTORY | O_CLOEXEC, 0)),
+      std::move(name)};
+  if (!at.dir.valid()) return failure(fault::cannotopen, errno);
+  return savenew(at, length, make, static_cast<mode_t>(mode) & ~currentumask(),
+                 options);
+}
+
+int cansave(const char* path) {
+  place at;
+  if (const int error = findplace(path, at)) return error;
+  struct stat status;
+  if (savesystem.fstatat(at.dir.get(), at.name.c_str(), &status,
+                         AT_SYMLINK_NOFOLLOW) == 0) {
+    return ::faccessat(at.dir.get(), at.name.c_str(), W_OK, AT_EACCESS) == 0
+               ? 0
+               : errno;
+  }
+  if (errno != ENOENT) return errno;
+  return ::faccessat(at.dir.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0
+                                                                      : errno;
 }
 
 }  // namespace boards

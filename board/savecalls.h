@@ -5,6 +5,7 @@
 // make each of them fail in turn and check what the save leaves behind. The
 // library's own; not installed.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -36,6 +37,11 @@ struct savecalls {
   ssize_t (*fgetxattr)(int fd, const char* name, void* value, std::size_t size);
   int (*fsetxattr)(int fd, const char* name, const void* value,
                    std::size_t size, int flags);
+  int (*fremovexattr)(int fd, const char* name);
+  // fcntl's open-file-description locks: F_OFD_SETLKW and F_OFD_SETLK.
+  int (*lock)(int fd, int command, struct flock* lock);
+  int (*statx)(int dir, const char* name, int flags, unsigned int mask,
+               struct statx* status);
 };
 
 // The table every save goes through; the system's own calls unless a test

@@ -1,9 +1,13 @@
-// Every system call of a save made to fail in turn, on every path a save
-// takes: after each, every name holds a whole board, old or new, and no
-// stray file is left.
+// Every system call of a save made to fail in turn, and a save killed at
+// each of them, on every path a save takes: once the file has been loaded
+// again through the library, every name holds a whole board, old or new,
+// and no stray file is left.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,10 +26,29 @@ using fault = boards::saveresulttype::fault;
 namespace {
 
 int failat, injected, calls;  // the call that fails (from 1), how, calls made
+bool killing;                 // the call that fails ends the process
+bool mustfail;                // a call failed whose failure fails the save
 const savecalls real = boards::savesystem;
 
-bool trip() {
+// Calls whose failure a save may pass over: it copies the attributes it
+// can, and closing a directory it only looked through changes nothing.
+template <auto field>
+constexpr bool passable = false;
+template <>
+constexpr bool passable<&savecalls::flistxattr> = true;
+template <>
+constexpr bool passable<&savecalls::fgetxattr> = true;
+template <>
+constexpr bool passable<&savecalls::fsetxattr> = true;
+template <>
+constexpr bool passable<&savecalls::fremovexattr> = true;
+template <>
+constexpr bool passable<&savecalls::statx> = true;
+
+bool trip(bool canpass) {
   if (++calls != failat) return false;
+  if (killing) std::_Exit(9);
+  mustfail = !canpass;
   errno = injected;
   return true;
 }
@@ -34,7 +57,9 @@ template <auto field>
 struct failing;
 template <typename R, typename... A, R (*savecalls::*field)(A...)>
 struct failing<field> {
-  static R call(A... args) { return trip() ? R(-1) : (real.*field)(args...); }
+  static R call(A... args) {
+    return trip(passable<field>) ? R(-1) : (real.*field)(args...);
+  }
 };
 
 // The system's calls, each failing when its turn comes. A close that fails
@@ -42,7 +67,7 @@ struct failing<field> {
 // behind, the one stray a save cannot help, so unlinks are not failed.
 const savecalls counted = {
     failing<&savecalls::openat>::call,
-    [](int fd) { return real.close(fd) == 0 && !trip() ? 0 : -1; },
+    [](int fd) { return real.close(fd) == 0 && !trip(true) ? 0 : -1; },
     failing<&savecalls::dupfd>::call,
     failing<&savecalls::read>::call,
     failing<&savecalls::write>::call,
@@ -61,12 +86,16 @@ const savecalls counted = {
     failing<&savecalls::flistxattr>::call,
     failing<&savecalls::fgetxattr>::call,
     failing<&savecalls::fsetxattr>::call,
+    failing<&savecalls::fremovexattr>::call,
+    failing<&savecalls::lock>::call,
+    failing<&savecalls::statx>::call,
 };
 
 // The paths a save takes, forced where needed by a standing refusal.
 struct scenario {
   const char* name;
   bool exists, linked;
+  bool guarded;  // a copy of the old board can be made beside it
   savecalls calls;
 };
 
@@ -77,24 +106,80 @@ savecalls with(auto change) {
 }
 
 const scenario scenarios[] = {
-    {"fresh file", true, false, counted},
-    {"new name", false, false, counted},
-    {"in place, new files refused", true, false, with([](savecalls& calls) {
+    {"fresh file", true, false, true, counted},
+    {"new name", false, false, true, counted},
+    {"in place, new files refused", true, false, false,
+     with([](savecalls& calls) {
        calls.openat = [](int dir, const char* name, int flags, mode_t mode) {
-         const bool making =
-             (flags & (O_CREAT | O_TMPFILE)) != 0 && (flags & O_PATH) == 0;
+         const bool making = (flags & O_TMPFILE) == O_TMPFILE ||
+                             (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
          if (making) errno = EACCES;
          return making ? -1 : counted.openat(dir, name, flags, mode);
        };
      })},
-    {"in place, rename refused", true, false, with([](savecalls& calls) {
+    {"in place, rename refused", true, false, true, with([](savecalls& calls) {
        calls.renameat = [](int, const char*, int, const char*) {
          errno = EBUSY;
          return -1;
        };
      })},
-    {"hard links", true, true, counted},
+    {"in place, append-only folder", true, false, false,
+     with([](savecalls& calls) {
+       calls.statx = [](int dir, const char* name, int flags, unsigned mask,
+                        struct statx* status) {
+         const int got = counted.statx(dir, name, flags, mask, status);
+         if (got == 0) status->stx_attributes |= STATX_ATTR_APPEND;
+         return got;
+       };
+     })},
+    {"hard links", true, true, true, counted},
 };
+
+// What a save left, once the library has loaded the file again: the names
+// that hold a whole board, the first bytes of what does not, and the rest.
+struct outcome {
+  std::vector<bytes> found;
+  std::vector<std::string> strays;
+  mode_t mode = 0;
+};
+
+outcome lookat(const scratchdir& dir, const std::vector<std::string>& names) {
+  boardtype loaded;
+  boards::readboardfile((dir / names[0]).c_str(), loaded);
+  outcome seen;
+  for (const std::string& name : names)
+    seen.found.push_back(readbytes(dir / name));
+  struct stat status;
+  if (::stat((dir / names[0]).c_str(), &status) == 0) {
+    seen.mode = status.st_mode & 07777;
+  }
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (std::ranges::count(names, name) == 0) seen.strays.push_back(name);
+  }
+  return seen;
+}
+
+bool marked(const bytes& found) {
+  return found.size() >= 36 &&
+         std::all_of(found.begin(), found.begin() + 36,
+                     [](unsigned char b) { return b == 0xff; });
+}
+
+std::vector<std::string> prepare(const scratchdir& dir, const scenario& how,
+                                 const bytes& old) {
+  const std::string target = dir / "target.board";
+  std::vector<std::string> names = {"target.board"};
+  if (how.exists) {
+    writebytes(target, old);
+    ::chmod(target.c_str(), 0604);
+  }
+  if (how.linked) {
+    fs::create_hard_link(target, dir / "link.board");
+    names.push_back("link.board");
+  }
+  return names;
+}
 
 }  // namespace
 
@@ -110,44 +195,28 @@ TEST(Savefaults, EveryFailedCallLeavesEveryNameWhole) {
       for (const int error : {EIO, ENOSPC}) {
         for (failat = 1;; ++failat) {
           const scratchdir dir;
-          const std::string target = dir / "target.board";
-          std::vector<std::string> names = {"target.board"};
-          if (how.exists) writebytes(target, old);
-          if (how.linked) fs::create_hard_link(target, dir / "link.board");
-          if (how.linked) names.push_back("link.board");
+          const std::vector<std::string> names = prepare(dir, how, old);
           injected = error;
           calls = 0;
+          mustfail = false;
           boards::savesystem = how.calls;
-          const auto result =
-              boards::writeboardfile(target.c_str(), board, {.sync = true});
+          const auto result = boards::writeboardfile(
+              (dir / "target.board").c_str(), board, {.sync = true});
           boards::savesystem = real;
           SCOPED_TRACE(std::string(how.name) + ", call " +
                        std::to_string(failat) + ": " + result.describe());
-          // Only an incomplete write in place leaves anything but a whole
-          // board: the new one followed by the old one's tail, or, with
-          // hard links, a copy of the old board beside them.
-          if (result.what == fault::incomplete && how.linked) {
-            EXPECT_EQ(readbytes(dir / result.item), old);
+          EXPECT_TRUE(!mustfail || !result.ok());
+          const outcome seen = lookat(dir, names);
+          for (const bytes& found : seen.found) {
+            const bool whole = found == fresh || (how.exists && found == old) ||
+                               (!how.exists && !result.ok() && found.empty());
+            // Only a write that had no copy beside it may leave the mark.
+            EXPECT_TRUE(whole || (!how.guarded && marked(found) &&
+                                  result.what == fault::incomplete));
+            EXPECT_TRUE(!result.ok() || found == fresh);
           }
-          for (const std::string& name : names) {
-            const bytes found = readbytes(dir / name);
-            const bool whole =
-                found == fresh || (how.exists && found == old) ||
-                (!how.exists && !result.ok() && !fs::exists(dir / name));
-            const bool tail =
-                result.what == fault::incomplete &&
-                found.size() > fresh.size() &&
-                std::equal(fresh.begin(), fresh.end(), found.begin());
-            EXPECT_TRUE(whole || (tail && !how.linked)) << name;
-            EXPECT_TRUE(!result.ok() || found == fresh) << name;
-          }
-          EXPECT_TRUE(!how.linked || fs::hard_link_count(target) == 2);
-          if (!result.item.empty()) names.push_back(result.item);
-          for (const auto& entry : fs::directory_iterator(dir.path())) {
-            EXPECT_TRUE(
-                std::ranges::count(names, entry.path().filename().string()))
-                << "stray " << entry.path();
-          }
+          EXPECT_TRUE(!how.exists || seen.mode == 0604) << seen.mode;
+          EXPECT_TRUE(seen.strays.empty()) << seen.strays[0];
           if (calls < failat) {
             EXPECT_TRUE(result.ok());
             break;
@@ -156,4 +225,59 @@ TEST(Savefaults, EveryFailedCallLeavesEveryNameWhole) {
       }
     }
   }
+}
+
+TEST(Savefaults, ASaveKilledAtAnyCallIsUndoneByTheNextLoad) {
+  const bytes old = boards::encodeboard(*sampleboard(2, 3, 2, 2, 2));
+  const auto board = sampleboard(9, 11, 7, 3, 4);
+  const bytes fresh = boards::encodeboard(*board);
+  for (const scenario& how : scenarios) {
+    if (!how.guarded) continue;
+    for (int kill = 1;; ++kill) {
+      const scratchdir dir;
+      const std::vector<std::string> names = prepare(dir, how, old);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        killing = true;
+        failat = kill;
+        boards::savesystem = how.calls;
+        boards::writeboardfile((dir / "target.board").c_str(), *board);
+        std::_Exit(0);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      SCOPED_TRACE(std::string(how.name) + ", killed at call " +
+                   std::to_string(kill));
+      const outcome seen = lookat(dir, names);
+      for (const bytes& found : seen.found) {
+        EXPECT_TRUE(found == fresh || found == old ||
+                    (!how.exists && found.empty()));
+      }
+      // A fresh file that had just been named for its rename may stay.
+      for (const std::string& stray : seen.strays) {
+        EXPECT_EQ(stray.rfind(".target.board.saving-", 0), 0u) << stray;
+      }
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 0) break;
+    }
+  }
+}
+
+// A FIFO that becomes a larger regular file between the look and the open
+// is not written in place over the old tail: the save looks again.
+TEST(Savefaults, AFileSwappedAfterTheLookIsLookedAtAgain) {
+  const scratchdir dir;
+  const std::string target = dir / "target.board";
+  writebytes(target, boards::encodeboard(*sampleboard(9, 11, 7, 3, 4)));
+  const auto board = sampleboard(2, 3, 2, 2, 2);
+  calls = 0;
+  boards::savesystem.fstatat = [](int at, const char* name, struct stat* status,
+                                  int flags) {
+    const int got = real.fstatat(at, name, status, flags);
+    if (got == 0 && ++calls == 1) status->st_mode = S_IFIFO | 0644;
+    return got;
+  };
+  const auto result = boards::writeboardfile(target.c_str(), *board);
+  boards::savesystem = real;
+  EXPECT_TRUE(result.ok()) << result.describe();
+  EXPECT_EQ(readbytes(target), boards::encodeboard(*board));
 }

@@ -79,9 +79,12 @@ TEST(Toolsaves, AHeadClaimingMoreThanMemoryHoldsIsALoadFault) {
   fs::resize_file(dir / "default.board",
                   36 + 2 * std::uint64_t{0x7fffffff} + 2);
   for (const char* tool : {TRACKCHECK, TRACKDUMP, TRACKCOPY}) {
-    // A limit keeps the test from taking what the head asks for.
-    const runresult run = inbash(
-        dir, "ulimit -v 1000000; '" + std::string(tool) + "' default.board");
+    // A limit keeps the test from taking what the head asks for; trackcopy
+    // reads default.board unasked.
+    const std::string file =
+        tool == std::string(TRACKCOPY) ? "" : " default.board";
+    const runresult run =
+        inbash(dir, "ulimit -v 1000000; '" + std::string(tool) + "'" + file);
     EXPECT_EQ(run.status, 1) << tool;
     EXPECT_NE(
         (run.output + run.errors)

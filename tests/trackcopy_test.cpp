@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "board/boardfile.h"
 #include "tests/sampleboard.h"
@@ -45,4 +46,49 @@ TEST(Trackcopy, ReportsAnOutputThatCannotBeWritten) {
   const scratchdir dir;
   writebytes(dir / "default.board", sample);
   expectunwritable(TRACKCOPY, dir, "test.board");
+}
+
+// trackgen and trackcopy write in the current folder and take no arguments:
+// asked for help they answer, given anything else they refuse, and neither
+// writes a byte.
+TEST(ToolsWithoutArguments, AnswerHelpOrRefuseAndWriteNothing) {
+  struct tool {
+    const char* path;
+    std::string name;
+  };
+  struct call {
+    const char* args;
+    int status;
+    std::string printed;  // how standard output begins, before the tool's name
+    bool complains;       // and then standard output is empty
+  };
+  const call calls[] = {{"--help", 0, "usage: ", false},
+                        {"--version", 0, "", false},
+                        {"--bogus", 2, "", true},
+                        {"3player.board", 2, "", true},
+                        {"--", 2, "", true}};
+  for (const tool& t : {tool{TRACKGEN, "trackgen"}, {TRACKCOPY, "trackcopy"}}) {
+    for (const call& c : calls) {
+      SCOPED_TRACE(t.name + " " + c.args);
+      const scratchdir dir;
+      for (const char* name :
+           {"default.board", "test.board", "3player.board"}) {
+        writebytes(dir / name, sample);
+      }
+      const runresult run = runin(t.path, dir, c.args);
+      EXPECT_EQ(run.status, c.status);
+      EXPECT_EQ(run.output.starts_with(c.printed + t.name), !c.complains);
+      EXPECT_EQ(run.output.empty(), c.complains);
+      EXPECT_EQ(run.errors.starts_with(t.name + ": "), c.complains);
+      EXPECT_EQ(run.errors.find("usage: " + t.name) != std::string::npos,
+                c.complains);
+      std::size_t files = 0;
+      for (const auto& entry :
+           std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(readbytes(entry.path()), sample) << entry.path();
+        ++files;
+      }
+      EXPECT_EQ(files, 3u);
+    }
+  }
 }

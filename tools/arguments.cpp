@@ -5,6 +5,7 @@
 #include <string>
 
 #include "board/version.h"
+#include "tools/quote.h"
 
 namespace tools {
 namespace {
@@ -41,6 +42,18 @@ std::optional<int> parsecommandline(int argc, char** argv, const char* tool,
     }
   }
   return std::nullopt;
+}
+
+std::optional<int> refusearguments(int argc, char** argv, const char* tool,
+                                   const char* usage) {
+  if (argc < 2) return std::nullopt;
+  commandline parsed;
+  if (const std::optional<int> status =
+          parsecommandline(argc, argv, tool, usage, {}, parsed)) {
+    return status;
+  }
+  const char* first = parsed.operands.empty() ? "--" : parsed.operands.front();
+  return usageerror(tool, usage, "unexpected argument " + quotename(first));
 }
 
 int usageerror(const char* tool, const char* usage, std::string_view what) {

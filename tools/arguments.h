@@ -26,6 +26,14 @@ std::optional<int> parsecommandline(int argc, char** argv, const char* tool,
                                     std::span<const std::string_view> known,
                                     commandline& parsed);
 
+// The command line of a tool that takes no arguments: empty when there are
+// none, else the exit status the tool ends with (0 after "--help" or
+// "--version", 2 after anything else, with the usage on standard error).
+// A tool that writes in the current folder must not write when asked for
+// help.
+std::optional<int> refusearguments(int argc, char** argv, const char* tool,
+                                   const char* usage);
+
 // Reports a usage error on standard error, with the usage; returns 2.
 int usageerror(const char* tool, const char* usage, std::string_view what);
 

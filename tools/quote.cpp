@@ -93,4 +93,11 @@ std::string quotename(std::string_view name) {
   return quoted + "'";
 }
 
+void tellnote(const char* tool, std::string_view name,
+              const std::string& note) {
+  if (note.empty()) return;
+  std::fprintf(stderr, "%s: %s: %s\n", tool, quotename(name).c_str(),
+               note.c_str());
+}
+
 }  // namespace tools

@@ -15,6 +15,11 @@ namespace tools {
 // text pasted back into a shell names the same file.
 std::string quotename(std::string_view name);
 
+// Tells on standard error, as "TOOL: NAME: NOTE", what a load or save of the
+// file did besides its work (a killed save undone); nothing when note is
+// empty.
+void tellnote(const char* tool, std::string_view name, const std::string& note);
+
 }  // namespace tools
 
 #endif  // TOOLS_QUOTE_H_

@@ -139,6 +139,7 @@ int save(const boardtype& board, const char* output, bool sync) {
   if (std::strcmp(output, "-") == 0) return writestdout(board);
   const boards::saveresulttype result =
       boards::writeboardfile(output, board, {.sync = sync});
+  tools::tellnote(tool, output, result.note());
   if (result.ok()) return 0;
   std::fprintf(stderr, "%s: %s: %s\n", tool, tools::quotename(output).c_str(),
                result.describe().c_str());

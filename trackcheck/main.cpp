@@ -32,8 +32,8 @@ constexpr char usage[] =
     "FILE...\n"
     "Checks board files. --show draws the picture, --holes draws it with its\n"
     "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
-    "and only when NO_COLOR is not set. --max-step=N: a track may go at most\n"
-    "N cells from one hole to the next (3).\n";
+    "and only when NO_COLOR is not set to a value. --max-step=N: a track may\n"
+    "go at most N cells from one hole to the next (3).\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
@@ -65,6 +65,7 @@ bool check(const char* file, bool show, drawingtype how,
            const boards::checkoptions& limits) {
   boardtype board;
   const loadresulttype loaded = readboardfile(file, board);
+  tools::tellnote("trackcheck", file, loaded.note());
   if (!loaded.ok()) {
     say(file, loaded.describe());
     say(file, "1 problem");

@@ -40,6 +40,7 @@ int dump(const char* path, outputtype output) {
   const std::string file = tools::quotename(path);
   boardtype board;
   const boards::loadresulttype loaded = boards::readboardfile(path, board);
+  tools::tellnote(tool, path, loaded.note());
   if (!loaded.ok()) {
     std::fprintf(stderr, "%s: %s: %s\n", tool, file.c_str(),
                  loaded.describe().c_str());

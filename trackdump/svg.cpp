@@ -1,8 +1,10 @@
 #include "trackdump/svg.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/boardlook.h"
 
@@ -61,70 +63,86 @@ cellcolors colorsof(const boardtype& board, const celllook& look) {
   return {boards::paircolors(board, look.pair).value_or(plain), false};
 }
 
-// A run of cells on one row that share a background, or of glyphs that
-// share a foreground and weight.
-struct runtype {
+// A run of cells on one row that share a background.
+struct backrun {
   std::int64_t start = 0;
   std::int64_t length = 0;
-  std::string xs;  // glyph runs: the x of each glyph
-  std::string glyphs;
-  cellcolors look;
+  unsigned char color = 0;
 };
 
-std::string rectof(const runtype& run, std::int64_t y) {
+std::string rectof(const backrun& run, std::int64_t y) {
   return "<rect x=\"" + std::to_string(run.start * cellwidth) + "\" y=\"" +
          std::to_string(y) + "\" width=\"" +
          std::to_string(run.length * cellwidth) + "\" height=\"" +
-         std::to_string(cellheight) + "\" fill=\"" +
-         hexcolor(run.look.colors[1]) + "\"/>\n";
+         std::to_string(cellheight) + "\" fill=\"" + hexcolor(run.color) +
+         "\"/>\n";
 }
 
-std::string textof(const runtype& run, std::int64_t y) {
-  return "<text x=\"" + run.xs + "\" y=\"" + std::to_string(y + baseline) +
-         "\" fill=\"" + hexcolor(run.look.colors[0]) + "\"" +
-         (run.look.bold ? " font-weight=\"bold\"" : "") + ">" + run.glyphs +
-         "</text>\n";
+// The glyphs of one row that share a foreground and weight, each a text
+// element of its own at its cell's middle. Renderers differ on a list of x
+// positions in one element (librsvg draws every glyph from the first), and
+// on a fixed length for a run of glyphs (librsvg ignores it); one x per
+// element they all place alike.
+struct glyphgroup {
+  cellcolors look;
+  std::string texts;
+};
+
+void addglyph(std::vector<glyphgroup>& groups, const cellcolors& look,
+              std::int32_t column, char glyph) {
+  auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
+    return g.look.colors[0] == look.colors[0] && g.look.bold == look.bold;
+  });
+  if (group == groups.end()) group = groups.insert(groups.end(), {look, {}});
+  group->texts +=
+      "<text x=\"" +
+      std::to_string(std::int64_t{column} * cellwidth + cellwidth / 2) + "\">";
+  appendescaped(group->texts, glyph);
+  group->texts += "</text>";
+}
+
+// The row's glyphs in a group moved down to its baseline, a group per look.
+std::string textsof(const std::vector<glyphgroup>& groups, std::int64_t y) {
+  if (groups.empty()) return {};
+  std::string texts =
+      "<g transform=\"translate(0 " + std::to_string(y + baseline) + ")\">\n";
+  for (const glyphgroup& group : groups) {
+    texts += "<g fill=\"" + hexcolor(group.look.colors[0]) + "\"" +
+             (group.look.bold ? " font-weight=\"bold\"" : "") + ">" +
+             group.texts + "</g>\n";
+  }
+  return texts + "</g>\n";
+}
+
+// Without the holes marked, the finish still stands out.
+std::int32_t holeat(const boardtype& board, const boards::holemap* holes,
+                    std::int32_t row, std::int32_t column) {
+  if (holes) return holes->at(row, column);
+  const bool finish = board.finish.y == row && board.finish.x == column;
+  return finish ? boards::finishhole : boards::nohole;
 }
 
 std::string svgrow(const boardtype& board, const boards::holemap* holes,
                    std::int32_t row) {
   const std::int64_t y = std::int64_t{row} * cellheight;
-  std::string rects, texts;
-  runtype back, front;  // each open while its length is above 0
+  std::string rects;
+  std::vector<glyphgroup> glyphs;
+  backrun back;  // open while its length is above 0
   const auto endback = [&] {
-    if (back.length > 0 && back.look.colors[1] != plain[1]) {
-      rects += rectof(back, y);
-    }
+    if (back.length > 0 && back.color != plain[1]) rects += rectof(back, y);
     back = {};
   };
-  const auto endfront = [&] {
-    if (front.length > 0) texts += textof(front, y);
-    front = {};
-  };
   for (std::int32_t c = 0; c < board.width; ++c) {
-    const celllook look = boards::lookofcell(
-        board, row, c, holes ? holes->at(row, c) : boards::nohole);
+    const celllook look =
+        boards::lookofcell(board, row, c, holeat(board, holes, row, c));
     const cellcolors colors = colorsof(board, look);
-    if (back.length > 0 && back.look.colors[1] != colors.colors[1]) endback();
-    if (back.length == 0) back = runtype{c, 0, {}, {}, colors};
+    if (back.length > 0 && back.color != colors.colors[1]) endback();
+    if (back.length == 0) back = {c, 0, colors.colors[1]};
     ++back.length;
-    if (look.picture == ' ') continue;
-    if (front.length > 0 && (front.look.colors[0] != colors.colors[0] ||
-                             front.look.bold != colors.bold)) {
-      endfront();
-    }
-    if (front.length == 0) {
-      front = runtype{c, 0, {}, {}, colors};
-    } else {
-      front.xs += ' ';
-    }
-    ++front.length;
-    front.xs += std::to_string(std::int64_t{c} * cellwidth);
-    appendescaped(front.glyphs, look.picture);
+    if (look.picture != ' ') addglyph(glyphs, colors, c, look.picture);
   }
   endback();
-  endfront();
-  return rects + texts;
+  return rects + textsof(glyphs, y);
 }
 
 }  // namespace
@@ -139,8 +157,9 @@ bool writesvg(const boardtype& board, bool holes, const svgsink& sink) {
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
       width + "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " +
       height + "\" font-family=\"monospace\" font-size=\"" +
-      std::to_string(fontsize) + "\">\n<rect width=\"" + width +
-      "\" height=\"" + height + "\" fill=\"" + hexcolor(plain[1]) + "\"/>\n";
+      std::to_string(fontsize) + "\" text-anchor=\"middle\">\n<rect width=\"" +
+      width + "\" height=\"" + height + "\" fill=\"" + hexcolor(plain[1]) +
+      "\"/>\n";
   if (!sink(head)) return false;
   const std::optional<boards::holemap> map =
       holes ? std::optional<boards::holemap>(board) : std::nullopt;

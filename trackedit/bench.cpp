@@ -6,7 +6,8 @@
 // them and the status line's hole lookup. A frame costs in proportion to the
 // cells shown, so the two boards are compared on the same screen: one the
 // small board fills (its size plus rulers and status), and 80x24, where the
-// small board leaves most of the screen empty.
+// small board leaves most of the screen empty. Then the slowest keys on the
+// large board, in milliseconds.
 // Prints "name value" lines for bench/run.
 
 #include <algorithm>
@@ -108,6 +109,52 @@ boardtype largeboard() {
   return board;
 }
 
+// The slowest keys, each with its frame: a fill of the whole picture, a
+// paste of 100x100 cells, a copy of a track of 2,000 holes, and the undo of
+// each; the median of a few runs, in seconds.
+struct largecosts {
+  double fill, fillundo, paste, pasteundo, copy, copyundo;
+};
+
+template <class edit>
+double timed(const document& doc, celltype cursor, screentype screen,
+             edit&& run) {
+  const auto start = clocktype::now();
+  run();
+  const std::uint64_t sum = frame(doc, cursor, screen);
+  if (sum == 42) std::puts("");
+  return seconds(start);
+}
+
+double median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+largecosts measurelarge(document& doc, screentype screen) {
+  const std::vector<char> characters(100 * 100, '#');
+  const std::vector<unsigned char> colors(100 * 100, 3);
+  const celltype corner{doc.height() - 1, doc.width() - 1};
+  std::vector<double> times[6];
+  for (int run = 0; run < 7; ++run) {
+    const char fill = static_cast<char>('a' + run);
+    times[0].push_back(timed(doc, corner, screen, [&] {
+      doc.setcharacters({0, 0}, corner, fill);
+    }));
+    times[1].push_back(timed(doc, corner, screen, [&] { doc.undo(); }));
+    times[2].push_back(timed(doc, {50, 50}, screen, [&] {
+      doc.setcells({50, 50}, 100, 100, characters, colors, "paste 100x100");
+    }));
+    times[3].push_back(timed(doc, {50, 50}, screen, [&] { doc.undo(); }));
+    times[4].push_back(timed(doc, {0, 0}, screen, [&] {
+      doc.copytrack(0, trackedit::copykind::mirrorrows);
+    }));
+    times[5].push_back(timed(doc, {0, 0}, screen, [&] { doc.undo(); }));
+  }
+  return {median(times[0]), median(times[1]), median(times[2]),
+          median(times[3]), median(times[4]), median(times[5])};
+}
+
 // Median seconds to read the board file and make the document of it.
 double opening(const char* path) {
   std::vector<double> times;
@@ -155,5 +202,11 @@ int main(int argc, char** argv) {
   print("small", "80x24", measure(smalldoc, common));
   print("large", "80x24", measure(largedoc, common));
   std::printf("open %.3f\n", opening(argv[2]) * 1e3);
+  const largecosts slow = measurelarge(largedoc, common);
+  std::printf(
+      "fill %.3f\nfill-undo %.3f\npaste %.3f\npaste-undo %.3f\n"
+      "copy %.3f\ncopy-undo %.3f\n",
+      slow.fill * 1e3, slow.fillundo * 1e3, slow.paste * 1e3,
+      slow.pasteundo * 1e3, slow.copy * 1e3, slow.copyundo * 1e3);
   return 0;
 }

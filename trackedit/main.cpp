@@ -6,18 +6,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <ctime>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "board/boardfile.h"
 #include "tools/arguments.h"
 #include "tools/quote.h"
-#include "trackedit/editor.h"
+#include "trackedit/commands.h"
 #include "trackedit/model.h"
+#include "trackedit/recovery.h"
+#include "trackedit/terminal.h"
 
 namespace {
 
@@ -58,14 +62,36 @@ bool readsize(std::string_view text, std::int32_t& width,
   return true;
 }
 
-// Writes the board's text beside the file, for the next session to offer.
-bool writerecovery(const std::string& path, const trackedit::document& doc) {
-  const std::string text = doc.recovertext();
-  std::FILE* out = std::fopen((path + ".recover").c_str(), "w");
-  if (out == nullptr) return false;
-  const bool written =
-      std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  return std::fclose(out) == 0 && written;
+// The recovery files as the editor offers them, with when each was written.
+std::vector<trackedit::editor::recoveryoffer> offers(const std::string& path) {
+  std::vector<trackedit::editor::recoveryoffer> list;
+  for (const auto& file : trackedit::findrecoveries(path)) {
+    char written[32];
+    std::tm local{};
+    localtime_r(&file.written, &local);
+    std::strftime(written, sizeof written, "%Y-%m-%d %H:%M:%S", &local);
+    list.push_back({file.path, written});
+  }
+  return list;
+}
+
+// Keeps unsaved edits in a new recovery file; the line that tells where
+// they went (or that they could not be kept), for standard error.
+std::string keep(const trackedit::editor& state) {
+  if (!state.doc().modified()) return {};
+  struct stat status;
+  const unsigned mode = ::stat(state.path().c_str(), &status) == 0
+                            ? status.st_mode & 07777
+                            : 0600;
+  const auto kept =
+      trackedit::writerecovery(state.path(), state.doc().recovertext(), mode);
+  if (kept.path.empty()) {
+    return "the unsaved edits are lost: cannot write a recovery file: " +
+           kept.error;
+  }
+  return "the unsaved edits are in " + tools::quotename(kept.path) +
+         "; the next trackedit " + tools::quotename(state.path()) +
+         " offers them";
 }
 
 int run(int argc, char** argv) {
@@ -88,9 +114,14 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "%s: needs a terminal\n", tool);
     return 2;
   }
+  if (const std::string why = trackedit::unusableterminal(); !why.empty()) {
+    std::fprintf(stderr, "%s: %s\n", tool, why.c_str());
+    return 1;
+  }
   const std::string path = line.operands[0];
   struct stat status;
   trackedit::document doc(width, height);
+  std::string note;
   if (::stat(path.c_str(), &status) == 0 || errno != ENOENT) {
     boardtype board;
     const auto loaded = boards::readboardfile(path.c_str(), board);
@@ -100,33 +131,33 @@ int run(int argc, char** argv) {
       return 1;
     }
     doc = trackedit::document(board);
+    note = loaded.note();
   }
   catchstops();
-  bool lost = false;
-  int error = 0;
+  trackedit::terminalprompter ask(stopsignal);
+  trackedit::editor state(std::move(doc), path, ask);
+  if (!note.empty()) state.say(note);
+  std::string kept;
   try {
     trackedit::session screen;
-    trackedit::edit(doc, path, stopsignal);
-    // A hang-up or termination with unsaved edits: keep them beside the
-    // file before the terminal is given back.
-    if (stopsignal != 0 && doc.modified() && !writerecovery(path, doc)) {
-      lost = true;
-      error = errno;
-    }
+    trackedit::run(state, ask, offers(path), stopsignal);
+    // A hang-up or termination with unsaved edits: keep them before the
+    // terminal is given back.
+    if (stopsignal != 0) kept = keep(state);
   } catch (const std::exception& e) {
-    const bool kept = doc.modified() && writerecovery(path, doc);
-    std::fprintf(stderr, "%s: %s%s\n", tool, e.what(),
-                 kept ? "; the edits are in the .recover file" : "");
+    kept = keep(state);
+    std::fprintf(stderr, "%s: %s%s%s\n", tool, e.what(),
+                 kept.empty() ? "" : "; ", kept.c_str());
     return 1;
   }
-  if (lost) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool,
-                 tools::quotename(path + ".recover").c_str(),
-                 std::strerror(error));
-  }
+  if (!kept.empty()) std::fprintf(stderr, "%s: %s\n", tool, kept.c_str());
   return stopsignal != 0 ? 128 + stopsignal : 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+  // Typed characters arrive in the terminal's own encoding.
+  std::setlocale(LC_ALL, "");
+  return run(argc, argv);
+}

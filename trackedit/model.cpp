@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <type_traits>
 
 #include "board/boardtext.h"
@@ -10,6 +11,18 @@ namespace trackedit {
 namespace {
 
 std::int32_t sign(std::int32_t value) { return (value > 0) - (value < 0); }
+
+// "1 cell" or "12 cells", for the names of steps.
+std::string count(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string quoted(char character) {
+  std::string text = "'";  // piece by piece, as keys::name builds it
+  text += character;
+  text += '\'';
+  return text;
+}
 
 }  // namespace
 
@@ -100,7 +113,11 @@ void document::setcharacters(celltype from, celltype to, char character) {
     changes.push_back(cellchange{
         at, {picture_[at], character}, {colormap_[at], colormap_[at]}});
   });
-  commit(std::move(changes));
+  std::string what = changes.size() == 1
+                         ? "write " + quoted(character)
+                         : "fill " + count(changes.size(), "cell", "cells") +
+                               " with " + quoted(character);
+  commit(std::move(what), std::move(changes));
 }
 
 void document::setcolors(celltype from, celltype to, unsigned char color) {
@@ -111,7 +128,9 @@ void document::setcolors(celltype from, celltype to, unsigned char color) {
     changes.push_back(
         cellchange{at, {picture_[at], picture_[at]}, {colormap_[at], color}});
   });
-  commit(std::move(changes));
+  std::string what = "paint " + count(changes.size(), "cell", "cells") +
+                     " with " + std::to_string(color);
+  commit(std::move(what), std::move(changes));
 }
 
 void document::floodcolor(celltype start, unsigned char color) {
@@ -138,32 +157,63 @@ void document::floodcolor(celltype start, unsigned char color) {
       }
     }
   }
-  commit(std::move(changes));
+  std::string what = "flood-fill " + count(changes.size(), "cell", "cells") +
+                     " with " + std::to_string(color);
+  commit(std::move(what), std::move(changes));
 }
 
-void document::addpair(pairtype pair) { commit({pairchange{pair, true}}); }
+void document::setcells(celltype first, std::int32_t rows, std::int32_t columns,
+                        std::span<const char> characters,
+                        std::span<const unsigned char> colors,
+                        std::string what) {
+  std::vector<change> changes;
+  for (std::int32_t r = 0; r < rows; ++r) {
+    for (std::int32_t c = 0; c < columns; ++c) {
+      const celltype cell{first.row + r, first.column + c};
+      if (!inside(cell)) continue;
+      const std::size_t from = static_cast<std::size_t>(r) * columns + c;
+      const std::size_t at = offset(cell);
+      if (picture_[at] == characters[from] && colormap_[at] == colors[from]) {
+        continue;
+      }
+      changes.push_back(cellchange{
+          at, {picture_[at], characters[from]}, {colormap_[at], colors[from]}});
+    }
+  }
+  commit(std::move(what), std::move(changes));
+}
+
+void document::addpair(pairtype pair) {
+  commit("add pair " + std::to_string(pairs_.size()), {pairchange{pair, true}});
+}
 
 void document::removelastpair() {
-  if (!pairs_.empty()) commit({pairchange{pairs_.back(), false}});
+  if (pairs_.empty()) return;
+  commit("remove pair " + std::to_string(pairs_.size() - 1),
+         {pairchange{pairs_.back(), false}});
 }
 
 void document::setpair(std::int32_t index, pairtype pair) {
-  if (pairs_[index] != pair) commit({pairset{index, {pairs_[index], pair}}});
+  if (pairs_[index] == pair) return;
+  commit("change pair " + std::to_string(index),
+         {pairset{index, {pairs_[index], pair}}});
 }
 
 void document::addtrack(std::int32_t color) {
-  commit({trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+  commit("add track " + std::to_string(tracks_.size()),
+         {trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
          tracktype{color, {}});
 }
 
 void document::removetrack(std::int32_t track) {
-  commit({trackchange{track, false}}, tracks_[track]);
+  commit("delete track " + std::to_string(track), {trackchange{track, false}},
+         tracks_[track]);
 }
 
 void document::settrackcolor(std::int32_t track, std::int32_t color) {
-  if (tracks_[track].color != color) {
-    commit({trackcolorchange{track, {tracks_[track].color, color}}});
-  }
+  if (tracks_[track].color == color) return;
+  commit("color track " + std::to_string(track) + " " + std::to_string(color),
+         {trackcolorchange{track, {tracks_[track].color, color}}});
 }
 
 void document::appendhole(std::int32_t track, celltype cell) {
@@ -193,22 +243,30 @@ bool document::appendrun(std::int32_t track, celltype to) {
                    {last.row + i * sign(rows), last.column + i * sign(columns)},
                    true});
   }
-  commit(std::move(changes));
+  std::string what = "run of " + count(changes.size(), "hole", "holes") +
+                     " on track " + std::to_string(track);
+  commit(std::move(what), std::move(changes));
   return true;
 }
 
 void document::inserthole(std::int32_t track, std::int32_t index,
                           celltype cell) {
-  commit({holechange{track, index, cell, true}});
+  commit("hole " + std::to_string(index) + " of track " + std::to_string(track),
+         {holechange{track, index, cell, true}});
 }
 
 void document::removehole(std::int32_t track, std::int32_t index) {
-  commit({holechange{track, index, tracks_[track].holes[index], false}});
+  commit("remove hole " + std::to_string(index) + " of track " +
+             std::to_string(track),
+         {holechange{track, index, tracks_[track].holes[index], false}});
 }
 
 void document::movehole(std::int32_t track, std::int32_t index, celltype cell) {
   const celltype old = tracks_[track].holes[index];
-  if (old != cell) commit({holemove{track, index, {old, cell}}});
+  if (old == cell) return;
+  commit("move hole " + std::to_string(index) + " of track " +
+             std::to_string(track),
+         {holemove{track, index, {old, cell}}});
 }
 
 bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
@@ -233,17 +291,20 @@ bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
       return false;
     }
   }
-  commit({trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+  commit("copy of track " + std::to_string(track) + " as track " +
+             std::to_string(tracks_.size()),
+         {trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
          std::move(copy));
   return true;
 }
 
 void document::setfinish(celltype cell) {
-  if (finish_ != cell) commit({finishchange{{finish_, cell}}});
+  if (finish_ != cell)
+    commit("move the finish", {finishchange{{finish_, cell}}});
 }
 
-bool document::undo() {
-  if (done_.empty()) return false;
+std::optional<steplabel> document::undo() {
+  if (done_.empty()) return std::nullopt;
   step last = std::move(done_.back());
   done_.pop_back();
   for (auto c = last.changes.rbegin(); c != last.changes.rend(); ++c) {
@@ -251,24 +312,51 @@ bool document::undo() {
   }
   undone_.push_back(std::move(last));
   ++version_;
-  return true;
+  strokeopen_ = false;
+  return label(undone_.back());
 }
 
-bool document::redo() {
-  if (undone_.empty()) return false;
+std::optional<steplabel> document::redo() {
+  if (undone_.empty()) return std::nullopt;
   step next = std::move(undone_.back());
   undone_.pop_back();
   for (const change& c : next.changes) apply(next, c, true);
   done_.push_back(std::move(next));
   ++version_;
-  return true;
+  strokeopen_ = false;
+  return label(done_.back());
+}
+
+// The cell of the step's first change, where it has one on the picture.
+steplabel document::label(const step& s) const {
+  steplabel result{s.what, std::nullopt};
+  if (s.changes.empty()) return result;
+  const change& first = s.changes.front();
+  if (const auto* c = std::get_if<cellchange>(&first)) {
+    result.where = celltype{static_cast<std::int32_t>(c->offset / width_),
+                            static_cast<std::int32_t>(c->offset % width_)};
+  } else if (const auto* h = std::get_if<holechange>(&first)) {
+    result.where = h->cell;
+  } else if (const auto* m = std::get_if<holemove>(&first)) {
+    result.where = m->cell[1];
+  } else if (const auto* f = std::get_if<finishchange>(&first)) {
+    result.where = f->cell[1];
+  } else if (std::holds_alternative<trackchange>(first) &&
+             !s.track.holes.empty()) {
+    result.where = s.track.holes.front();
+  }
+  if (result.where && !inside(*result.where)) result.where.reset();
+  return result;
 }
 
 bool document::modified() const {
   return (done_.empty() ? 0 : done_.back().id) != savedid_;
 }
 
-void document::marksaved() { savedid_ = done_.empty() ? 0 : done_.back().id; }
+void document::marksaved() {
+  savedid_ = done_.empty() ? 0 : done_.back().id;
+  strokeopen_ = false;
+}
 
 std::string document::lengthmismatch() const {
   const bool same = std::all_of(
@@ -340,11 +428,27 @@ boardtype document::makeboard(std::size_t holecount) const {
   return board;
 }
 
-void document::commit(std::vector<change> changes, tracktype track) {
+void document::commit(std::string what, std::vector<change> changes,
+                      tracktype track) {
   if (changes.empty()) return;
-  step made{std::move(changes), std::move(track), nextid_++};
-  for (const change& c : made.changes) apply(made, c, true);
-  done_.push_back(std::move(made));
+  const bool joins =
+      stroke_ && strokeopen_ && !done_.empty() &&
+      std::none_of(changes.begin(), changes.end(), [](const change& c) {
+        return std::holds_alternative<trackchange>(c);
+      });
+  if (joins) {
+    step& open = done_.back();
+    for (const change& c : changes) {
+      apply(open, c, true);
+      open.changes.push_back(c);
+    }
+  } else {
+    step made{std::move(changes), std::move(track), nextid_++,
+              stroke_ ? strokename_ : std::move(what)};
+    for (const change& c : made.changes) apply(made, c, true);
+    done_.push_back(std::move(made));
+    strokeopen_ = stroke_;
+  }
   undone_.clear();
   ++version_;
 }

@@ -36,6 +36,13 @@ struct tracktype {
   bool operator==(const tracktype&) const = default;
 };
 
+// What a step of undo did and the cell it did it at (where there is one),
+// so that undo and redo can say what they took back and show it.
+struct steplabel {
+  std::string what;
+  std::optional<celltype> where;
+};
+
 // How a copy of a track is laid out from the original.
 enum class copykind {
   mirrorcolumns,  // left and right swapped
@@ -72,6 +79,11 @@ class document {
   // Gives the region of the cell's color index, reached through edges, the
   // new index.
   void floodcolor(celltype start, unsigned char color);
+  // Writes rows x columns cells, row by row, with their top left on first;
+  // the cells that fall off the picture are left out. One step, named what.
+  void setcells(celltype first, std::int32_t rows, std::int32_t columns,
+                std::span<const char> characters,
+                std::span<const unsigned char> colors, std::string what);
 
   // Pairs: added at the end, removed from the end so no index moves.
   void addpair(pairtype pair);
@@ -97,9 +109,17 @@ class document {
   bool copytrack(std::int32_t track, copykind kind, celltype offset = {});
   void setfinish(celltype cell);
 
-  // Whether there was a step to undo or redo.
-  bool undo();
-  bool redo();
+  // The step taken back or done again; nothing when there was none.
+  std::optional<steplabel> undo();
+  std::optional<steplabel> redo();
+  // Between these, the edits join into one step named what (a drag of the
+  // mouse).
+  void beginstroke(std::string what) {
+    stroke_ = true;
+    strokeopen_ = false;
+    strokename_ = std::move(what);
+  }
+  void endstroke() { stroke_ = false; }
   // Whether the board differs from the one last saved (or loaded).
   bool modified() const;
   void marksaved();
@@ -163,12 +183,15 @@ class document {
     std::vector<change> changes;
     tracktype track;
     std::uint64_t id;
+    std::string what;
   };
 
   std::size_t offset(celltype cell) const {
     return static_cast<std::size_t>(cell.row) * width_ + cell.column;
   }
-  void commit(std::vector<change> changes, tracktype track = {});
+  void commit(std::string what, std::vector<change> changes,
+              tracktype track = {});
+  steplabel label(const step& s) const;
   void apply(const step& s, const change& c, bool forward);
   void apply(const cellchange& c, bool forward);
   void apply(const holechange& c, bool forward);
@@ -201,6 +224,9 @@ class document {
   std::uint64_t nextid_ = 1;
   std::uint64_t savedid_ = 0;  // the id of the top step when saved; 0: none
   std::uint64_t version_ = 0;
+  bool stroke_ = false;
+  bool strokeopen_ = false;  // the top step is the stroke's
+  std::string strokename_;
 };
 
 }  // namespace trackedit

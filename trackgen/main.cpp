@@ -1,13 +1,18 @@
 // Builds the three-player board from the tables compiled into it and writes
 // it as "3player.board". The exit status is 0 only when the file was written
-// whole.
+// whole; it takes no arguments, and writes nothing when given any.
 
 #include <algorithm>
 
 #include "board/boardtype.h"
+#include "tools/arguments.h"
 #include "trackgen/threeplayer.h"
 
 namespace {
+
+constexpr const char* usage =
+    "usage: trackgen\n"
+    "Writes the three-player board as 3player.board in the current folder.\n";
 
 // Copies each row's characters and puts the string's terminating 0 into the
 // row's last byte.
@@ -22,7 +27,11 @@ void copyrows(const std::string_view (&rows)[threeplayer::height],
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          tools::refusearguments(argc, argv, "trackgen", usage)) {
+    return *status;
+  }
   using namespace threeplayer;
   boardtype board(height, width, holecount, trackcount, paircount);
   copyrows(picture, board.picture.get());

@@ -1,0 +1,51 @@
+#ifndef TRACKEDIT_RECOVERY_H_
+#define TRACKEDIT_RECOVERY_H_
+
+// Where the edits of a session that ends by a signal go, and where the next
+// session on the same board finds them. A recovery is the board's text in a
+// new file beside the board, FILE.recover, or FILE.recover.1, .2 ... when
+// those are taken: one is never overwritten. Where the board's folder
+// refuses the file, it goes to the user's state folder under a name made of
+// the board's full path.
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace trackedit {
+
+// $XDG_STATE_HOME/trackedit, else ~/.local/state/trackedit; empty when
+// neither is known.
+std::string statefolder();
+
+// The board's full path as one file name: '%' becomes "%25" and '/' "%2F".
+// A name too long for a folder keeps its end and a checksum of the whole.
+std::string statename(const std::string& fullpath);
+
+// The path made absolute, its folder's links resolved; the file itself need
+// not exist.
+std::string fullpath(const std::string& path);
+
+struct recoveryfile {
+  std::string path;
+  std::time_t written = 0;
+};
+
+// The recovery files of the board at path, beside it and in the state
+// folder, newest first.
+std::vector<recoveryfile> findrecoveries(const std::string& path);
+
+struct recoveryresult {
+  std::string path;   // where the text went; empty when nowhere
+  std::string error;  // why not, when nowhere
+};
+
+// Writes text as a new recovery file of the board at path, readable and
+// writable by no one the board's mode does not allow (mode 0600 for a new
+// board), without following a link or replacing a file.
+recoveryresult writerecovery(const std::string& path, const std::string& text,
+                             unsigned boardmode);
+
+}  // namespace trackedit
+
+#endif  // TRACKEDIT_RECOVERY_H_

@@ -1,0 +1,173 @@
+#include "trackedit/text.h"
+
+#include <algorithm>
+
+namespace trackedit {
+namespace {
+
+std::string cellname(celltype cell) {
+  // Appended piece by piece: a chain of + trips a false -Wrestrict in g++ 12.
+  std::string name = "(";
+  name += std::to_string(cell.row);
+  name += ", ";
+  name += std::to_string(cell.column);
+  name += ')';
+  return name;
+}
+
+std::string plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A part of the status line; a larger need stays longer.
+struct part {
+  std::string text;
+  int need;
+};
+constexpr int always = 100;
+
+std::vector<part> statusparts(const editor& state) {
+  static constexpr const char* modes[] = {"PICTURE", "COLOR", "HOLE"};
+  const document& doc = state.doc();
+  const celltype cursor = state.cursor();
+  std::vector<part> parts;
+  parts.push_back({modes[static_cast<int>(state.mode())], always});
+  parts.push_back({cellname(cursor), always});
+  if (doc.inside(cursor)) {
+    const char c = doc.character(cursor);
+    std::string text = "'";  // piece by piece: see cellname
+    text += c >= ' ' && c <= '~' ? c : '?';
+    text += "' color ";
+    text += std::to_string(doc.color(cursor));
+    parts.push_back({text, 20});
+  }
+  if (state.mode() == modetype::color) {
+    parts.push_back({"painting " + std::to_string(state.colorindex()), 80});
+  }
+  const auto tracks = doc.tracks().size();
+  if (state.track() >= 0) {
+    const auto holes = doc.tracks()[state.track()].holes.size();
+    std::string text = "track " + std::to_string(state.track()) + "/" +
+                       std::to_string(tracks) + ": " +
+                       plural(holes, "hole", "holes");
+    if (const auto hole = doc.holeat(state.track(), cursor)) {
+      text += ", here " + std::to_string(*hole);
+    }
+    parts.push_back({text, state.mode() == modetype::hole ? 70 : 40});
+  } else {
+    parts.push_back({"no tracks", 40});
+  }
+  if (state.mark()) parts.push_back({"mark " + cellname(*state.mark()), 50});
+  if (const auto problems = state.problemcount()) {
+    parts.push_back({plural(*problems, "problem", "problems"), always});
+  }
+  if (doc.modified()) parts.push_back({"modified", always});
+  if (state.readonly()) parts.push_back({"[read-only]", 90});
+  if (state.isnew()) {
+    parts.push_back({"[new " + std::to_string(doc.width()) + "x" +
+                         std::to_string(doc.height()) + "]",
+                     60});
+  }
+  parts.push_back({state.path(), 10});
+  return parts;
+}
+
+std::string joined(const std::vector<part>& parts) {
+  std::string line;
+  for (const part& p : parts) line += " " + p.text + " ";
+  return line;
+}
+
+}  // namespace
+
+std::string statusline(const editor& state, int width) {
+  const auto size = static_cast<std::size_t>(std::max(width, 0));
+  std::vector<part> parts = statusparts(state);
+  while (joined(parts).size() > size) {
+    const auto least = std::min_element(
+        parts.begin(), parts.end(),
+        [](const part& a, const part& b) { return a.need < b.need; });
+    if (least->need == always) break;
+    parts.erase(least);
+  }
+  std::string line = joined(parts);
+  line.resize(size, ' ');
+  return line;
+}
+
+std::string hints(const editor& state) {
+  switch (state.mode()) {
+    case modetype::picture:
+      return "type to draw  ^B mark  ^C ^X ^V copy cut paste  ^G go to  "
+             "Tab mode  F1 help";
+    case modetype::color:
+      return "+/- or c index  Space paint  f fill  i pick  a e x pair  "
+             "Tab mode  F1 help";
+    case modetype::hole:
+      return "Space add  r run  x del  m move  f finish  [ ] n D c track  "
+             "h v o s copy";
+  }
+  return "";
+}
+
+const std::vector<std::string>& helplines() {
+  static const std::vector<std::string> lines = {
+      "trackedit: every key and the mouse",
+      "",
+      "Anywhere",
+      "  arrows, Page Up/Down, Home/End   move the cursor",
+      "  Ctrl-arrows  jump to where the character changes, or to the edge",
+      "  Ctrl-G     go to ROW COLUMN, tN hM (track N's hole M) or f (finish)",
+      "  Enter      next row, under the column where typing began",
+      "  Tab        next mode: picture, color, hole   Shift-Tab  the one "
+      "before",
+      "  Ctrl-S     save          Ctrl-O  save as (then edit that file)",
+      "  Ctrl-Q     quit (asks about unsaved edits); Ctrl-X without a mark too",
+      "  Ctrl-Z     undo          Ctrl-Y  redo (each says what and goes there)",
+      "  Ctrl-B     set or clear the mark; the next edit fills the rectangle",
+      "             from the mark to the cursor (a line on one row or column)",
+      "  Ctrl-C     copy the mark's rectangle (no mark: the cell), with colors",
+      "  Ctrl-X     cut the mark's rectangle    Ctrl-V  paste at the cursor",
+      "  Ctrl-F     flip the clipboard left-right   Ctrl-T  top-bottom",
+      "  Ctrl-N     go to the next problem and show it",
+      "  Esc        drop the mark and the message    F1  this help",
+      "",
+      "The mouse",
+      "  click      move the cursor, in every mode",
+      "  drag       as Space in the mode: write the last character typed,",
+      "             paint the color index, or add holes along the way",
+      "  wheel      scroll",
+      "",
+      "Picture mode",
+      "  a character   write it and move right (with a mark: fill the "
+      "rectangle)",
+      "  Backspace     clear the cell to the left    Delete  clear this cell",
+      "",
+      "Color mode",
+      "  + -  or c N   choose the color index        i  take this cell's index",
+      "  Space         paint (with a mark: the rectangle)   f  flood-fill",
+      "  a  add a pair   e  change this index's pair   x  remove the last pair",
+      "",
+      "Hole mode",
+      "  Space  add this cell as the track's next hole",
+      "  r      add a run of holes to here along a row, column or diagonal",
+      "  x      remove the hole here    m  move it (m again where it goes)",
+      "  i N    insert this cell as hole N     g N  go to hole N",
+      "  f      put the finish here",
+      "  [ ]    previous, next track   n  new track   D  delete track (asks)",
+      "  c N    the track's color index",
+      "  h v o  copy the track mirrored left-right, top-bottom, turned around",
+      "  s      copy the track shifted so that its first hole is here",
+      "",
+      "In a question, Esc or Ctrl-C cancels it.",
+  };
+  return lines;
+}
+
+char indexglyph(unsigned char index) {
+  if (index < 10) return static_cast<char>('0' + index);
+  if (index < 36) return static_cast<char>('a' + index - 10);
+  return '+';
+}
+
+}  // namespace trackedit

@@ -1,0 +1,31 @@
+#ifndef TRACKEDIT_TEXT_H_
+#define TRACKEDIT_TEXT_H_
+
+// The lines of text the screen shows around the board: the status line, the
+// mode's hint and the help, each made to fit the width it is given.
+
+#include <string>
+#include <vector>
+
+#include "trackedit/commands.h"
+
+namespace trackedit {
+
+// The status line in at most width columns. When everything does not fit,
+// the least needed parts go first (the file's name, the cell's character,
+// the mark, the track); the mode, the position, the problem count and
+// "modified" always stay.
+std::string statusline(const editor& state, int width);
+
+// What the main keys of the mode are, in at most 80 columns.
+std::string hints(const editor& state);
+
+// The help: every key and the mouse, a line each of at most 80 columns.
+const std::vector<std::string>& helplines();
+
+// A color index as one character: 0-9, a-z, then + above 35.
+char indexglyph(unsigned char index);
+
+}  // namespace trackedit
+
+#endif  // TRACKEDIT_TEXT_H_
