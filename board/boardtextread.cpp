@@ -828,7 +828,9 @@ class textparser {
       problems_.push_back({line.line, line.column, std::move(message)});
       return;
     }
-    if (likely->longest >= 0) {
+    message += lengthamong(records, likely);
+    // A step of one cell says nothing of where a hole went missing.
+    if (likely->longest > 1) {
       message += "; the longest step, " + counted(likely->longest, "cell") +
                  ", is from hole " + std::to_string(likely->to - 1) + " at " +
                  cellname(likely->from.y, likely->from.x) + " to hole " +
@@ -837,6 +839,28 @@ class textparser {
     }
     problems_.push_back(
         {likely->place.line, likely->place.column, std::move(message)});
+  }
+
+  // "; this run holds 9 holes, the items beside it 5 and 5", where a run's
+  // length differs from its neighbours'.
+  static std::string lengthamong(const std::vector<itemrecord>& records,
+                                 const itemrecord* item) {
+    const auto k = static_cast<std::size_t>(item - records.data());
+    std::vector<std::int64_t> beside;
+    if (k > 0) beside.push_back(records[k - 1].count);
+    if (k + 1 < records.size()) beside.push_back(records[k + 1].count);
+    const bool differs = std::any_of(
+        beside.begin(), beside.end(),
+        [item](std::int64_t count) { return count != item->count; });
+    if (item->count < 2 || !differs) return "";
+    std::string text = "; this run holds " + counted(item->count, "hole") +
+                       (beside.size() == 1 ? ", the item beside it "
+                                           : ", the items beside it ");
+    for (std::size_t i = 0; i < beside.size(); ++i) {
+      if (i > 0) text += " and ";
+      appendnumber(text, beside[i]);
+    }
+    return text;
   }
 
   // Each item's count and the longest step it holds: the steps between its

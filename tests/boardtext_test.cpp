@@ -213,8 +213,8 @@ TEST(Boardtext, FaultsAreLocated) {
             "15:1: a diagonal run takes as many rows as columns, found 2 rows "
             "and 3 columns");
   EXPECT_EQ(with("(0, 1)", "(0, 1..2)"),
-            "15:1: track 0 has 3 holes, 1 more than 2; the longest step, 1 "
-            "cell, is from hole 0 at (0, 1) to hole 1 at (0, 2)");
+            "15:1: track 0 has 3 holes, 1 more than 2; this run holds 2 "
+            "holes, the item beside it 1");
   EXPECT_EQ(with("width 3", "width 2147483648"),
             "2:7: width 2147483648 is above 2147483647");
   EXPECT_EQ(with("holes 2", "holes -1"), "4:7: holes -1 is below 0");
@@ -264,8 +264,8 @@ TEST(Boardtext, ReportsEveryFaultThatStandsOnItsOwn) {
   problems = readboardtext(text, board);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_EQ(problems[0].message, "expected '(', found ','");
-  EXPECT_EQ(problems[1].message.substr(0, 35),
-            "track 0 has 3 holes, 1 more than 2;");
+  EXPECT_EQ(problems[1].message.substr(0, 34),
+            "track 0 has 3 holes, 1 more than 2");
   // However many faults a line holds, at most 20 are told.
   text = small;
   std::string bad;
@@ -283,8 +283,9 @@ TEST(Boardtext, AShortTrackSaysWhereTheGapMostLikelyIs) {
   text.replace(run, 9, "(0, 0..3)\n(0, 5..9)");
   const auto problems = readboardtext(text, board);
   EXPECT_EQ(problems.front().message,
-            "track 0 has 9 holes, 1 fewer than 10; the longest step, 2 "
-            "cells, is from hole 3 at (0, 3) to hole 4 at (0, 5)");
+            "track 0 has 9 holes, 1 fewer than 10; this run holds 4 holes, the "
+            "item beside it 5; the longest step, 2 cells, is from hole 3 at "
+            "(0, 3) to hole 4 at (0, 5)");
   EXPECT_EQ(problems.front().line,
             std::count(text.begin(), text.begin() + run, '\n') + 1);
 }
@@ -308,11 +309,13 @@ TEST(Boardtext, AWrongHoleCountIsToldAtTheLikeliestItem) {
     std::string message;
   } slips[] = {
       {"(2, 54..58)", "(2, 54..62)",
-       "track 0 has 65 holes, 4 more than 61; the longest step, 2 cells, is "
-       "from hole 44 at (2, 52) to hole 45 at (2, 54)"},
+       "track 0 has 65 holes, 4 more than 61; this run holds 9 holes, the "
+       "items beside it 5 and 5; the longest step, 2 cells, is from hole 44 at "
+       "(2, 52) to hole 45 at (2, 54)"},
       {"(2, 18..22)", "(2, 18..20)",
-       "track 0 has 59 holes, 2 fewer than 61; the longest step, 4 cells, is "
-       "from hole 17 at (2, 20) to hole 18 at (2, 24)"},
+       "track 0 has 59 holes, 2 fewer than 61; this run holds 3 holes, the "
+       "items beside it 5 and 5; the longest step, 4 cells, is from hole 17 at "
+       "(2, 20) to hole 18 at (2, 24)"},
       {"(2, 30..34)\n", "",
        "track 0 has 56 holes, 5 fewer than 61; the longest step, 8 cells, is "
        "from hole 24 at (2, 28) to hole 25 at (2, 36)"},
