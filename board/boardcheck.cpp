@@ -181,10 +181,11 @@ class trackmajority {
     color_ = nearlyall(colors, inside, most_[1]);
   }
 
+  // A hole on a blank cell is told of as that, and not again here.
   void check(const holetype& hole, holeindex index, reporter& report) const {
-    if (!onpicture(hole)) return;
+    if (!onpicture(hole) || drawn(hole) == ' ') return;
     const unsigned char c = drawn(hole);
-    if (character_ && c != *character_ && c != ' ') {
+    if (character_ && c != *character_) {
       std::string& message = begin(hole, index, report);
       message += "on '";
       appendcharacter(message, c);
