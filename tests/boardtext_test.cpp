@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "tests/sampleboard.h"
 
@@ -112,6 +113,37 @@ TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
     }
   }
   EXPECT_GT(filled, 100);  // the fills were tried, not always refused
+}
+
+// The scanner's pieces end anywhere: inside a number, an escape, a row
+// read again for its length. Handed out a few bytes at a time, a text
+// reads as it does whole, faults and places alike.
+TEST(Boardtext, ATextReadsTheSameInPiecesOfAnySize) {
+  std::mt19937 random(5);
+  for (int run = 0; run < 300; ++run) {
+    std::string text =
+        writeboardtext(randomboard(random), textoptions{.fills = run % 2 == 0});
+    if (run % 3 == 0) text[random() % text.size()] = "|\\x9(.#"[random() % 7];
+    std::span<const unsigned char> rest(
+        reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    const bytesource pieces = [&](std::size_t most) {
+      const std::size_t length =
+          std::min<std::size_t>({most, rest.size(), 1 + random() % 7});
+      const auto piece = rest.first(length);
+      rest = rest.subspan(length);
+      return piece;
+    };
+    boardtype whole, pieced;
+    const auto expected = readboardtext(text, whole);
+    const auto found = readboardtext(pieces, pieced);
+    ASSERT_EQ(found.size(), expected.size()) << text;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].message, expected[i].message);
+      EXPECT_EQ(std::pair(found[i].line, found[i].column),
+                std::pair(expected[i].line, expected[i].column));
+    }
+    EXPECT_EQ(encodeboard(pieced), encodeboard(whole));
+  }
 }
 
 // Rows of dots in groups, parted by bars and blanks, a track running along
@@ -234,6 +266,8 @@ TEST(Boardtext, FaultsAreLocated) {
             "17:12: the finish column 256 is above 255");
   EXPECT_EQ(with("\\x00", "\\x0g"),
             "9:2: bad escape: '\\\\' is a backslash, '\\xHH' any byte");
+  EXPECT_EQ(with("255", "2555555555555555555555555555"),
+            "12:7: a color index 255555555555555555555555... is above 255");
   EXPECT_EQ(with("(1, 2)", "(1, 0..2) on 'z'"),
             "16:3: no cell of the run is drawn with 'z'");
   EXPECT_EQ(with("(1, 2)", "(1, 2) on '\\q'"),
@@ -416,5 +450,39 @@ TEST(Boardtext, EveryCutOfATextIsBuiltOrRefusedWithAPlace) {
     if (problems.empty()) {
       ASSERT_GT(length, text.rfind("finish"));
     }
+  }
+}
+
+// A hole on a character or a color unlike nearly all of its track's others
+// is one problem of its own kind; a track split between two is none, and a
+// hole on a blank cell is told only as that.
+TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
+  const struct {
+    int column;
+    char drawn;
+    unsigned char color;
+    int unlike;
+  } cases[] = {{5, '.', 1, 0}, {5, '7', 1, 1}, {5, '.', 2, 1},
+               {5, '7', 2, 2}, {5, ' ', 2, 0}, {25, '.', 1, 0}};
+  for (const auto& each : cases) {
+    boardtype board(2, 30, 20, 1, 3);
+    for (std::int32_t c = 0; c < 30; ++c) {
+      board.picture[0][c] = c < 20 ? '.' : '-';
+      board.colormap[0][c] = c < 20 ? 1 : 2;
+    }
+    board.picture[0][each.column] = each.drawn;
+    board.colormap[0][each.column] = each.color;
+    for (std::int32_t i = 0; i < 20; ++i) board.tracks[0][i].set(0, i);
+    // Half the holes off the dots leave no "nearly all".
+    if (each.column == 25) {
+      for (std::int32_t i = 10; i < 20; ++i) board.tracks[0][i].set(0, i + 10);
+    }
+    const auto problems = checkboard(board, checkoptions{.maxstep = 20});
+    EXPECT_EQ(std::count_if(problems.begin(), problems.end(),
+                            [](const boardproblem& problem) {
+                              return problem.kind == problemkind::unlike;
+                            }),
+              each.unlike)
+        << each.drawn << int(each.color);
   }
 }
