@@ -7,10 +7,13 @@
 #include <unordered_map>
 #include <utility>
 
+#include "board/boardfile.h"
 #include "board/words.h"
 
 namespace boards {
 namespace {
+
+bool fitsabyte(std::int32_t value) { return value >= 0 && value <= 255; }
 
 // A hole is known by its index along all tracks; the finish comes after them.
 struct holeindex {
@@ -68,6 +71,7 @@ class holechecker {
       : board_(board), size_(board.arraysizes()), report_(report) {}
 
   void check(const holetype& hole, holeindex index) {
+    checkfit(hole, index);
     if (hole.y < 0 || hole.y >= size_.height || hole.x < 0 ||
         hole.x >= size_.width) {
       std::string& message = begin(problemkind::outside, hole, index);
@@ -92,6 +96,17 @@ class holechecker {
   }
 
  private:
+  // A coordinate the file cannot hold, column first, as a save names it.
+  void checkfit(const holetype& hole, holeindex index) {
+    const bool columnfits = fitsabyte(hole.x);
+    if (columnfits && fitsabyte(hole.y)) return;
+    std::string& message = begin(problemkind::unfit, hole, index);
+    message += columnfits ? "row " : "column ";
+    appendnumber(message, columnfits ? hole.y : hole.x);
+    message += " does not fit in a byte";
+    report_.send();
+  }
+
   // The message of a problem with the hole, begun with where it stands.
   std::string& begin(problemkind kind, const holetype& hole, holeindex index) {
     std::string& message = report_.begin(
@@ -149,8 +164,18 @@ void checkcolors(const boardtype& board, reporter& report) {
       }
     }
   }
+  const std::span<const std::int32_t> trackcolors = board.trackcolors();
   for (std::int32_t t = 0; t < size.trackcount; ++t) {
-    const std::int32_t value = board.trackcolor[t];
+    const std::int32_t value = trackcolors[t];
+    if (!fitsabyte(value)) {
+      std::string& message = report.begin(problemkind::unfit, t, -1, -1, -1);
+      message += "track ";
+      appendnumber(message, t);
+      message += " color: ";
+      appendnumber(message, value);
+      message += " does not fit in a byte";
+      report.send();
+    }
     if (value < 0 || value >= size.paircount) {
       std::string& message =
           report.begin(problemkind::trackcolor, t, -1, -1, -1);
@@ -271,7 +296,41 @@ void checkstep(const holetype& before, const holetype& hole, holeindex index,
   report.send();
 }
 
+// Reports sizes or arrays changed by hand, as a save refuses them; whether
+// the arrays are the board's own, and so can be checked through its views.
+bool checkmatch(const boardtype& board, reporter& report) {
+  if (board.arraysmatch()) return true;
+  std::string& message = report.begin(problemkind::mismatch, -1, -1, -1, -1);
+  message += checkencodable(board).describe();
+  report.send();
+  return board.strayarray().field == nullptr;
+}
+
 }  // namespace
+
+const char* kindname(problemkind kind) {
+  switch (kind) {
+    case problemkind::outside:
+      return "outside";
+    case problemkind::blank:
+      return "blank";
+    case problemkind::shared:
+      return "shared";
+    case problemkind::colorindex:
+      return "colorindex";
+    case problemkind::trackcolor:
+      return "trackcolor";
+    case problemkind::longstep:
+      return "longstep";
+    case problemkind::unfit:
+      return "unfit";
+    case problemkind::mismatch:
+      return "mismatch";
+    case problemkind::unlike:
+      return "unlike";
+  }
+  return "unknown";
+}
 
 std::int64_t stepbetween(const holetype& from, const holetype& to) {
   return std::max(std::abs(std::int64_t{from.x} - to.x),
@@ -281,6 +340,7 @@ std::int64_t stepbetween(const holetype& from, const holetype& to) {
 void checkboard(const boardtype& board, const problemsink& sink,
                 const checkoptions& options) {
   reporter report(sink);
+  if (!checkmatch(board, report)) return;
   holechecker holes(board, report);
   for (std::int32_t t = 0; t < board.arraysizes().trackcount; ++t) {
     const std::span<const holetype> track = board.trackholes(t);

@@ -1,10 +1,13 @@
 #ifndef BOARD_BOARDCHECK_H_
 #define BOARD_BOARDCHECK_H_
 
-// What can be wrong with a board that its file holds faithfully: holes off
-// the picture, on a blank cell or on another hole's cell, a track that leaps
-// from one hole to the next, and color indices without a pair. The tools report
-// these; a program that makes or edits boards can show them its own way.
+// What can be wrong with a board: holes off the picture, on a blank cell or
+// on another hole's cell, a track that leaps from one hole to the next, color
+// indices without a pair, and everything that keeps the board from its file
+// (a value outside a byte, sizes or arrays changed by hand), so that a board
+// with no problem always saves. The tools report these; a program that makes
+// or edits boards can show them its own way. Nothing here throws but
+// std::bad_alloc from the vector form, and whatever the sink throws.
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -22,9 +26,16 @@ enum class problemkind {
   colorindex,  // a colormap value not below the pair count
   trackcolor,  // a track color not below the pair count, or negative
   longstep,    // a hole farther than the longest step from the one before
+  unfit,       // a hole or finish coordinate or a track color outside 0..255,
+               // which the file cannot hold
+  mismatch,    // sizes or arrays changed by hand (boardtype::arraysmatch)
   unlike,      // a hole on a character or a color index unlike nearly all
                // of its track's other holes
 };
+
+// The kind as a stable lowercase name, "outside" for outside: what a program
+// that reads the checks as data sees.
+BOARD_EXPORT const char* kindname(problemkind kind);
 
 struct checkoptions {
   // The most cells a track may go from one hole to the next, across or down;
@@ -43,24 +54,26 @@ struct boardproblem {
 
 // Cells from one hole to the next, the farther of across and down: what
 // maxstep bounds.
-std::int64_t stepbetween(const holetype& from, const holetype& to);
+BOARD_EXPORT std::int64_t stepbetween(const holetype& from, const holetype& to);
 
 // Takes each problem as it is found; the problem, its message included, is
 // good only until the call returns (keep a copy of what is kept).
 using problemsink = std::function<void(const boardproblem&)>;
 
-// Hands every problem of the board to report, in order: the holes track by
-// track (each hole's cell, what it stands on against the track's other
-// holes, then its step from the one before), then the
-// finish, then the colormap row by row, then the track colors. Nothing is
+// Hands every problem of the board to report, in order: sizes or arrays
+// changed by hand (arrays the board did not make are then not read, and
+// nothing more is reported), then the holes track by track (each hole's byte
+// fit and cell, what it stands on against the track's other holes, then its
+// step from the one before), then the finish, then the colormap row by row,
+// then the track colors. Nothing is
 // held, so a board with millions of problems costs no more memory than one
 // with none.
-void checkboard(const boardtype& board, const problemsink& report,
-                const checkoptions& options = {});
+BOARD_EXPORT void checkboard(const boardtype& board, const problemsink& report,
+                             const checkoptions& options = {});
 
 // Every problem of the board, in the same order.
-std::vector<boardproblem> checkboard(const boardtype& board,
-                                     const checkoptions& options = {});
+BOARD_EXPORT std::vector<boardproblem> checkboard(
+    const boardtype& board, const checkoptions& options = {});
 
 }  // namespace boards
 

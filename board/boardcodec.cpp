@@ -84,6 +84,7 @@ std::string saveresulttype::describe() const {
       return item + ": " + field + " " + to_string(value) +
              " does not fit in a byte";
     case fault::mismatch:
+      if (!item.empty()) return item + " is not an array the board made";
       return std::string(field) + " is " + to_string(value) +
              " but the board's arrays were made for " + to_string(expected);
     case fault::incomplete:
@@ -135,6 +136,19 @@ saveresulttype checkencodable(const boardtype& board) {
       return result;
     }
   }
+  if (const auto stray = board.strayarray(); stray.field != nullptr) {
+    saveresulttype result =
+        saveresulttype::failed(saveresulttype::fault::mismatch);
+    result.field = stray.field;
+    result.item = stray.field;
+    if (stray.index >= 0) {
+      result.item += ' ';
+      result.item += std::to_string(stray.index);
+    }
+    result.value = stray.index;
+    return result;
+  }
+  const std::span<const std::int32_t> trackcolors = board.trackcolors();
   for (std::int32_t t = 0; t < board.trackcount; ++t) {
     const std::span<const holetype> holes = board.trackholes(t);
     for (std::size_t i = 0; i < holes.size(); ++i) {
@@ -143,8 +157,8 @@ saveresulttype checkencodable(const boardtype& board) {
                                        std::to_string(i));
       }
     }
-    if (!fitsabyte(board.trackcolor[t])) {
-      return unfit("track " + std::to_string(t), "color", board.trackcolor[t]);
+    if (!fitsabyte(trackcolors[t])) {
+      return unfit("track " + std::to_string(t), "color", trackcolors[t]);
     }
   }
   if (!fitsbytes(board.finish)) return unfithole(board.finish, "finish");

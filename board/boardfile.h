@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -26,9 +27,11 @@ inline constexpr std::uint64_t boardheadlength = 36;
 inline constexpr std::size_t boardpiecelength = 64 * 1024;
 
 // Bytes in the file of a board with these (non-negative) sizes.
-std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
-                              std::int32_t holecount, std::int32_t trackcount,
-                              std::int32_t paircount);
+BOARD_EXPORT std::uint64_t boardfilelength(std::int32_t width,
+                                           std::int32_t height,
+                                           std::int32_t holecount,
+                                           std::int32_t trackcount,
+                                           std::int32_t paircount);
 
 // Whether a board could be read, and if not, why.
 struct loadresulttype {
@@ -64,16 +67,16 @@ struct loadresulttype {
   }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
-  std::string describe() const;
+  BOARD_EXPORT std::string describe() const;
   // One line on a killed save that was undone, for people; empty if none.
-  std::string note() const;
+  BOARD_EXPORT std::string note() const;
 };
 
 // Checks a head against the length of the whole input: every size at least 0
 // and the layout no longer than the input. When it passes, needed is the
 // layout's length. Pure: nothing is allocated.
-loadresulttype checkhead(std::span<const unsigned char> head,
-                         std::uint64_t inputlength);
+BOARD_EXPORT loadresulttype checkhead(std::span<const unsigned char> head,
+                                      std::uint64_t inputlength);
 
 // Hands out the input's next bytes: a view of at least one and at most
 // `most` of them, good until the next call, or an empty view when it cannot.
@@ -84,12 +87,13 @@ using bytesource =
 // head is checked against that length before anything is sized, and bytes
 // beyond the layout are never asked for. The board changes only when
 // the whole board was read.
-loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
-                           boardtype& board);
+BOARD_EXPORT loadresulttype decodeboard(const bytesource& source,
+                                        std::uint64_t inputlength,
+                                        boardtype& board);
 
 // Reads a board from the bytes of a board file in memory.
-loadresulttype decodeboard(std::span<const unsigned char> input,
-                           boardtype& board);
+BOARD_EXPORT loadresulttype decodeboard(std::span<const unsigned char> input,
+                                        boardtype& board);
 
 // Whether a board could be written, and if not, why.
 struct saveresulttype {
@@ -104,10 +108,13 @@ struct saveresulttype {
   fault what = fault::none;
   int error = 0;     // cannotopen, writefailed, incomplete: the errno, if any
   std::string item;  // unfit: "track 1 hole 7", "finish", "track 1";
-                     // incomplete: a copy of the old board, if kept
+                     // incomplete: a copy of the old board, if kept;
+                     // mismatch of an array: "picture 3", "pairs"
   const char* field = "";     // unfit: "column", "row", "color";
-                              // mismatch: the size, "width" for instance
-  std::int64_t value = 0;     // unfit: the value; mismatch: the size now
+                              // mismatch: the size, "width" for instance,
+                              // or the array (boardtype::strayarray)
+  std::int64_t value = 0;     // unfit: the value; mismatch: the size now,
+                              // or the array's row (-1: the table)
   std::int64_t expected = 0;  // mismatch: the size of the arrays
   // An earlier save that was killed while it wrote this file in place was
   // undone first: the old board was put back from the copy it had left, at
@@ -123,15 +130,16 @@ struct saveresulttype {
   }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
-  std::string describe() const;
+  BOARD_EXPORT std::string describe() const;
   // One line on a killed save that was undone, for people; empty if none.
-  std::string note() const;
+  BOARD_EXPORT std::string note() const;
 };
 
 // Whether the board file can hold the board: its sizes are those its arrays
-// were made for, and every hole and finish coordinate and every track color
-// lies in 0..255. The first fault found, tracks in order, then the finish.
-saveresulttype checkencodable(const boardtype& board);
+// were made for, its arrays those it made, and every hole and finish coordinate
+// and every track color lies in 0..255. The first fault found, tracks in order,
+// then the finish.
+BOARD_EXPORT saveresulttype checkencodable(const boardtype& board);
 
 // Takes the board file's bytes in order, a piece at a time; false refuses
 // the piece and stops the encoding.
@@ -140,11 +148,11 @@ using bytesink = std::function<bool(std::span<const unsigned char>)>;
 // Hands the bytes of the board's file to the sink in pieces of at most
 // boardpiecelength bytes; whether the sink took them all. A board the file
 // cannot hold (checkencodable) is refused before any byte: false.
-bool encodeboard(const boardtype& board, const bytesink& sink);
+BOARD_EXPORT bool encodeboard(const boardtype& board, const bytesink& sink);
 
 // The bytes of the board's file, all at once; empty for a board the file
 // cannot hold.
-std::vector<unsigned char> encodeboard(const boardtype& board);
+BOARD_EXPORT std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
@@ -152,7 +160,7 @@ std::vector<unsigned char> encodeboard(const boardtype& board);
 // read under a shared lock, so a save through this library is never seen
 // half-way; a killed save's copy of the old board is put back first (see
 // rolledback).
-loadresulttype readboardfile(const char* path, boardtype& board);
+BOARD_EXPORT loadresulttype readboardfile(const char* path, boardtype& board);
 
 struct saveoptions {
   // The file is synced before it takes the target's place and its directory
@@ -170,31 +178,32 @@ struct saveoptions {
 // copied beside it first and put back should the save fail or be killed. A
 // device, a FIFO or a stream such as /dev/stdout is written as it is. A board
 // the file cannot hold is refused before anything is opened. Never prints.
-saveresulttype writeboardfile(const char* path, const boardtype& board,
-                              const saveoptions& options = {});
+BOARD_EXPORT saveresulttype writeboardfile(const char* path,
+                                           const boardtype& board,
+                                           const saveoptions& options = {});
 
 // Hands content to the sink in order; whether the sink took it all.
 using contentmaker = std::function<bool(const bytesink& sink)>;
 
 // Puts the length bytes that make hands over in the place of the file at
 // path, exactly as writeboardfile puts a board there.
-saveresulttype writefile(const char* path, std::uint64_t length,
-                         const contentmaker& make,
-                         const saveoptions& options = {});
+BOARD_EXPORT saveresulttype writefile(const char* path, std::uint64_t length,
+                                      const contentmaker& make,
+                                      const saveoptions& options = {});
 
 // Makes a new file at path that holds the length bytes make hands over, with
 // the permission bits mode less the umask. It is written unnamed (or under a
 // hidden name) and takes its name only once whole; nothing already at path
 // is replaced or followed: a name that is taken, a dangling link included,
 // fails with cannotopen and EEXIST.
-saveresulttype createfile(const char* path, std::uint64_t length,
-                          const contentmaker& make, unsigned mode,
-                          const saveoptions& options = {});
+BOARD_EXPORT saveresulttype createfile(const char* path, std::uint64_t length,
+                                       const contentmaker& make, unsigned mode,
+                                       const saveoptions& options = {});
 
 // 0 when neither the file at path nor its folder refuses a save by their
 // permissions or their file system, else the errno a save would fail with
 // (EACCES, EROFS, ENOENT for a missing folder, ...).
-int cansave(const char* path);
+BOARD_EXPORT int cansave(const char* path);
 
 }  // namespace boards
 

@@ -42,7 +42,8 @@ celllook lookofcell(const boardtype& board, std::int32_t row,
   celllook look;
   const std::string_view picture = board.picturerow(row);
   const std::span<const unsigned char> colors = board.colorrow(row);
-  if (column < 0 || static_cast<std::size_t>(column) >= picture.size()) {
+  if (column < 0 || static_cast<std::size_t>(column) >= picture.size() ||
+      static_cast<std::size_t>(column) >= colors.size()) {
     return look;
   }
   look.picture = look.glyph = printableglyph(picture[column]);
@@ -50,9 +51,11 @@ celllook lookofcell(const boardtype& board, std::int32_t row,
   look.hole = hole;
   if (hole == finishhole) {
     look.glyph = '*';
-  } else if (hole >= 0 && hole < board.arraysizes().trackcount) {
+  } else if (const std::span<const std::int32_t> trackcolors =
+                 board.trackcolors();
+             hole >= 0 && static_cast<std::size_t>(hole) < trackcolors.size()) {
     look.glyph = trackglyph(hole);
-    look.pair = board.trackcolor[hole];
+    look.pair = trackcolors[hole];
   }
   return look;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -22,11 +23,11 @@ inline constexpr std::int32_t finishhole = -2;
 
 // The glyph of a track's holes: 0 to 9, then a to z, then + for every track
 // from 36 on.
-char trackglyph(std::int32_t track);
+BOARD_EXPORT char trackglyph(std::int32_t track);
 
 // A picture byte as it is shown: printable ASCII as itself, any other byte
 // as ?.
-char printableglyph(char byte);
+BOARD_EXPORT char printableglyph(char byte);
 
 // Which hole stands on each cell of the picture, made once per board. Holes
 // off the picture are left out; where holes share a cell, the finish wins,
@@ -34,10 +35,10 @@ char printableglyph(char byte);
 // arrays were made for.
 class holemap {
  public:
-  explicit holemap(const boardtype& board);
+  BOARD_EXPORT explicit holemap(const boardtype& board);
 
   // A track's number, finishhole or nohole (also outside the picture).
-  std::int32_t at(std::int32_t row, std::int32_t column) const;
+  BOARD_EXPORT std::int32_t at(std::int32_t row, std::int32_t column) const;
 
  private:
   std::int32_t width_ = 0;
@@ -58,20 +59,22 @@ struct celllook {
 // holemap, or nohole to show the picture alone). A hole takes its track's
 // color index, anything else the colormap's; the finish shows * plainly.
 // Outside the picture, a blank cell of pair 0.
-celllook lookofcell(const boardtype& board, std::int32_t row,
-                    std::int32_t column, std::int32_t hole = nohole);
+BOARD_EXPORT celllook lookofcell(const boardtype& board, std::int32_t row,
+                                 std::int32_t column,
+                                 std::int32_t hole = nohole);
 
 // Two color numbers, foreground then background.
 using colorpair = std::array<unsigned char, 2>;
 
 // The colors of the board's pair at that index; none when it has no such
 // pair (the cell is then drawn in the viewer's own colors).
-std::optional<colorpair> paircolors(const boardtype& board, std::int32_t pair);
+BOARD_EXPORT std::optional<colorpair> paircolors(const boardtype& board,
+                                                 std::int32_t pair);
 
 // The colors the finish is drawn in, fixed so that it stands out whatever
 // the pair of its cell: bright white on red, or black on bright cyan when
 // the cell's own background is nearer red than bright cyan.
-colorpair finishcolors(const boardtype& board, std::int32_t pair);
+BOARD_EXPORT colorpair finishcolors(const boardtype& board, std::int32_t pair);
 
 struct rgbtype {
   unsigned char red = 0;
@@ -82,13 +85,13 @@ struct rgbtype {
 // A terminal color number as red, green and blue: the common values of the
 // sixteen standard and bright colors, then the 6x6x6 cube from 16 and the
 // ramp of 24 grays from 232.
-rgbtype terminalrgb(unsigned char color);
+BOARD_EXPORT rgbtype terminalrgb(unsigned char color);
 
 // The rulers over the columns first to first + count - 1, count characters
 // each: the numbers of every tenth column, each starting above its column,
 // and the ticks (| on every tenth column, + on every fifth, . elsewhere).
-std::string columnlabels(std::int32_t first, std::int32_t count);
-std::string columnticks(std::int32_t first, std::int32_t count);
+BOARD_EXPORT std::string columnlabels(std::int32_t first, std::int32_t count);
+BOARD_EXPORT std::string columnticks(std::int32_t first, std::int32_t count);
 
 }  // namespace boards
 

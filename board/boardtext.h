@@ -32,6 +32,7 @@
 #include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "board/boardtype.h"
+#include "board/export.h"
 
 namespace boards {
 
@@ -84,14 +85,14 @@ struct textplaces {
   std::vector<textproblem> warnings;
 
   // The item that holds a track's hole; line 0 when there is none.
-  textplace hole(std::int32_t track, std::int32_t hole) const;
+  BOARD_EXPORT textplace hole(std::int32_t track, std::int32_t hole) const;
   // Where a colormap cell was given: its own column in its row, or the last
   // fill line that gave it a value beyond the pair count (else the last
   // that covers it); line 0 when unknown.
-  textplace colorcell(std::int32_t row, std::int32_t column) const;
+  BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column) const;
   // Where a problem of the board read stands: its hole's item, the finish,
   // the track's line, or a colormap cell; line 0 when unknown.
-  textplace of(const boardproblem& problem) const;
+  BOARD_EXPORT textplace of(const boardproblem& problem) const;
 };
 
 // Where problems stand in the text, handed in the order checkboard gives
@@ -100,7 +101,7 @@ struct textplaces {
 class placefinder {
  public:
   explicit placefinder(const textplaces& places) : places_(places) {}
-  textplace operator()(const boardproblem& problem);
+  BOARD_EXPORT textplace operator()(const boardproblem& problem);
 
  private:
   const textplaces& places_;
@@ -112,31 +113,37 @@ class placefinder {
 // (an empty piece ends the text). Returns the problems found, in order: the
 // first, and more as long as they can be told apart reliably, at most 20.
 // The board is replaced only when there are none. Memory follows the board
-// the text holds, whatever sizes it declares. With places, says where each
-// part stands.
-std::vector<textproblem> readboardtext(const bytesource& source,
-                                       boardtype& board);
-std::vector<textproblem> readboardtext(const bytesource& source,
-                                       boardtype& board, textplaces& places);
-std::vector<textproblem> readboardtext(std::string_view text, boardtype& board);
-std::vector<textproblem> readboardtext(std::string_view text, boardtype& board,
-                                       textplaces& places);
+// the text holds, whatever sizes it declares; running out of it is the one
+// problem at line 0, as readboardfile's nomemory. With places, says where
+// each part stands. Nothing throws but what the source throws.
+BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
+                                                    boardtype& board);
+BOARD_EXPORT std::vector<textproblem> readboardtext(const bytesource& source,
+                                                    boardtype& board,
+                                                    textplaces& places);
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
+                                                    boardtype& board);
+BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
+                                                    boardtype& board,
+                                                    textplaces& places);
 
 // Hands the board's text to the sink in pieces; whether it took them all. A
 // board the file cannot hold (checkencodable) gives false, or an empty text,
 // before anything is handed over.
-// The text is canonical: reading it and writing the board again gives the
-// same text. A track's holes are written in the fewest items, three or more
-// holes that share a step making a run.
+// Throws std::bad_alloc when memory runs out (the string form), and what
+// the sink throws. The text is canonical: reading it and writing the board
+// again gives the same text. A track's holes are written in the fewest
+// items: three or more holes that share a step make a run, and a run on the
+// character its holes are drawn with stands where it takes fewer items.
 // With fills, the colormap is written as the fewest fill lines found, where
 // they are shorter than its rows (and every row's last byte is 0).
 struct textoptions {
   bool fills = false;
 };
-bool writeboardtext(const boardtype& board, const bytesink& sink,
-                    const textoptions& options = {});
-std::string writeboardtext(const boardtype& board,
-                           const textoptions& options = {});
+BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink,
+                                 const textoptions& options = {});
+BOARD_EXPORT std::string writeboardtext(const boardtype& board,
+                                        const textoptions& options = {});
 
 }  // namespace boards
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -81,8 +82,8 @@ class boardassembler {
     board.tracks = toarray(parts.tracks);
     board.trackcolor = toarray(parts.trackcolor);
     board.finish = parts.finish;
-    board.made_ = {parts.width, parts.height, parts.holecount, parts.trackcount,
-                   parts.paircount};
+    board.adopt({parts.width, parts.height, parts.holecount, parts.trackcount,
+                 parts.paircount});
     return board;
   }
 };
@@ -1060,15 +1061,32 @@ textplace placefinder::operator()(const boardproblem& problem) {
   return items[item_].place;
 }
 
+namespace {
+
+// Running out of memory is a problem like the others, as the board file's
+// reader reports it, at line 0: it belongs to no place in the text. The
+// memory the read had taken is free again by then.
+std::vector<textproblem> parsewithin(const bytesource& source, boardtype& board,
+                                     textplaces* places) {
+  try {
+    return textparser(source, places).parse(board);
+  } catch (const std::bad_alloc&) {
+    if (places != nullptr) *places = textplaces();
+    return {{0, 0, "not enough memory for the board the text describes"}};
+  }
+}
+
+}  // namespace
+
 std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board) {
-  return textparser(source, nullptr).parse(board);
+  return parsewithin(source, board, nullptr);
 }
 
 std::vector<textproblem> readboardtext(const bytesource& source,
                                        boardtype& board, textplaces& places) {
   places = textplaces();
-  return textparser(source, &places).parse(board);
+  return parsewithin(source, board, &places);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 # What an install holds besides the tools and the library: the CMake package
 # (find_package(boards) gives boards::board), the pkg-config file, the
-# manual pages, and the Debian and tar packages that CPack makes of it all.
+# manual pages and the bash completion. The Debian packages are made by
+# debian/ (dpkg-buildpackage).
 include(CMakePackageConfigHelpers)
 
 set(BOARDS_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/boards)
@@ -31,13 +32,9 @@ foreach(page trackgen.1 trackcopy.1 trackcheck.1 trackdump.1 trackbuild.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 
-set(CPACK_PACKAGE_NAME boards)
-set(CPACK_PACKAGE_VENDOR "The boards developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Board files for games drawn on a text terminal: tools and library")
-set(CPACK_PACKAGE_CONTACT "The boards developers <boards@localhost>")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-include(CPack)
+# Bash completion, under each tool's name, where bash-completion looks.
+foreach(tool trackgen trackcopy trackcheck trackdump trackbuild trackedit)
+  install(FILES ${PROJECT_SOURCE_DIR}/completion/boards.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME ${tool})
+endforeach()

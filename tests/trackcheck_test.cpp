@@ -115,10 +115,14 @@ TEST(Checkboard, ProblemsNameTheirHoleAndCell) {
             std::tuple(problemkind::outside, -1, -1, 9, 8));
   EXPECT_EQ(fields(problems[2]),
             std::tuple(problemkind::trackcolor, 0, -1, -1, -1));
-  // Sizes changed by hand are not followed past the arrays.
+  // Sizes changed by hand are a problem, and not followed past the arrays;
+  // arrays the board did not make are not read at all.
   board->width = 400;
   board->holecount = 9;
-  EXPECT_EQ(checkboard(*board).size(), 3u);
+  EXPECT_EQ(checkboard(*board).size(), 4u);
+  EXPECT_EQ(checkboard(*board)[0].kind, problemkind::mismatch);
+  board->pairs[1].reset();
+  EXPECT_EQ(checkboard(*board).size(), 1u);
 }
 
 class Trackcheck : public testing::Test {

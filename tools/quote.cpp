@@ -100,4 +100,23 @@ void tellnote(const char* tool, std::string_view name,
                note.c_str());
 }
 
+std::string jsonstring(std::string_view text) {
+  std::string json = "\"";
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = printablelength(text.substr(at));
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (length == 0) {
+      char escape[7];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      json += escape;
+      at += 1;
+    } else {
+      if (byte == '"' || byte == '\\') json += '\\';
+      json.append(text.substr(at, length));
+      at += length;
+    }
+  }
+  return json + '"';
+}
+
 }  // namespace tools

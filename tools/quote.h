@@ -20,6 +20,11 @@ std::string quotename(std::string_view name);
 // empty.
 void tellnote(const char* tool, std::string_view name, const std::string& note);
 
+// The text as a JSON string, quotes included, valid JSON and UTF-8 whatever
+// bytes it holds: printable UTF-8 as it is, '"' and '\\' escaped, and every
+// other byte (controls, bytes of no valid character) as \u00XX of the byte.
+std::string jsonstring(std::string_view text);
+
 }  // namespace tools
 
 #endif  // TOOLS_QUOTE_H_

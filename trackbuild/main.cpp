@@ -1,9 +1,10 @@
-// trackbuild [--strict] [--sync] TEXT OUTPUT: makes the board written as text
-// in TEXT ("-" for standard input) into the board file OUTPUT ("-" for
+// trackbuild [--strict] [--sync] [--json] TEXT OUTPUT: makes the board written
+// as text in TEXT ("-" for standard input) into the board file OUTPUT ("-" for
 // standard output; --sync: synced to the disk). OUTPUT is
 // written only when the whole text built; what is doubtful about the board
 // is warned of at its place in the text, and with --strict a warning keeps
-// OUTPUT from being written. Exit status: 0 when written, 1 when the text
+// OUTPUT from being written; with --json, faults and warnings are one JSON
+// document on standard output. Exit status: 0 when written, 1 when the text
 // cannot be read or built or OUTPUT not written, 2 for a usage error.
 
 #include <fcntl.h>
@@ -31,23 +32,69 @@ namespace {
 
 constexpr char tool[] = "trackbuild";
 constexpr char usage[] =
-    "usage: trackbuild [--strict] [--sync] TEXT OUTPUT\n"
+    "usage: trackbuild [--strict] [--sync] [--json] TEXT OUTPUT\n"
     "Makes the board written as text in TEXT (\"-\": standard input) into\n"
     "the board file OUTPUT, warning of what looks wrong at its place in TEXT.\n"
     "The text's syntax is in board(5).\n"
     "--strict: a warning fails the build and OUTPUT is left as it was.\n"
     "--sync: the board is on the disk before trackbuild ends.\n"
-    "OUTPUT \"-\" writes the board on standard output (not a terminal).\n";
+    "OUTPUT \"-\" writes the board on standard output (not a terminal).\n"
+    "--json: faults and warnings as one JSON document on standard output.\n";
 
 // Past this many warnings the rest are counted, not listed.
 constexpr std::size_t listedwarnings = 100;
 
+// With --json, what would go to standard error, gathered for the document.
+struct jsonreport {
+  bool on = false;
+  std::string faults, warnings;  // the arrays' items, comma-separated
+  std::size_t warningcount = 0;
+  std::string error;  // why the text was not read or OUTPUT not written
+};
+jsonreport json;
+
+void appendjson(std::string& items, const char* name,
+                const boards::textproblem& problem) {
+  if (!items.empty()) items += ",";
+  items += "\n    {\"file\": " + tools::jsonstring(name) +
+           ", \"line\": " + std::to_string(problem.line) +
+           ", \"column\": " + std::to_string(problem.column) +
+           ", \"message\": " + tools::jsonstring(problem.message) + "}";
+}
+
+// A fault (level "") or a warning ("warning: ") at its place in the text.
 void say(const char* name, const boards::textproblem& problem,
          const char* level) {
+  if (json.on) {
+    appendjson(*level == 0 ? json.faults : json.warnings, name, problem);
+    return;
+  }
   std::fprintf(stderr, "%s:%llu:%llu: %s%s\n", name,
                static_cast<unsigned long long>(problem.line),
                static_cast<unsigned long long>(problem.column), level,
                problem.message.c_str());
+}
+
+// Why the text was not read or the board not written.
+void fail(const std::string& why) {
+  if (json.on) {
+    json.error = why;
+  } else {
+    std::fprintf(stderr, "%s: %s\n", tool, why.c_str());
+  }
+}
+
+void printjson(const char* name, int status) {
+  const auto array = [](const std::string& items) {
+    return items.empty() ? std::string("[]") : "[" + items + "\n  ]";
+  };
+  std::printf(
+      "{\"file\": %s, \"written\": %s, \"faults\": %s,\n  \"warnings\": "
+      "%s,\n  \"warningcount\": %zu, \"error\": %s}\n",
+      tools::jsonstring(name).c_str(), status == 0 ? "true" : "false",
+      array(json.faults).c_str(), array(json.warnings).c_str(),
+      json.warningcount,
+      json.error.empty() ? "null" : tools::jsonstring(json.error).c_str());
 }
 
 // The warnings that come first in the text, in its order, and how many
@@ -73,7 +120,8 @@ class warninglist {
   std::size_t say(const char* name) {
     std::sort_heap(kept_.begin(), kept_.end(), earlier);
     for (const auto& kept : kept_) ::say(name, kept.warning, "warning: ");
-    if (count_ > kept_.size()) {
+    json.warningcount = count_;
+    if (count_ > kept_.size() && !json.on) {
       std::fprintf(
           stderr, "%s: %s not listed\n", name,
           boards::counted(static_cast<std::int64_t>(count_ - kept_.size()),
@@ -115,13 +163,12 @@ std::size_t warn(const char* name, const boardtype& board,
 // Writes the board on standard output, which must not be a terminal.
 int writestdout(const boardtype& board) {
   if (::isatty(STDOUT_FILENO) == 1) {
-    std::fprintf(stderr, "%s: standard output is a terminal; not written\n",
-                 tool);
+    fail("standard output is a terminal; not written");
     return 1;
   }
   const boards::saveresulttype check = boards::checkencodable(board);
   if (!check.ok()) {
-    std::fprintf(stderr, "%s: -: %s\n", tool, check.describe().c_str());
+    fail("-: " + check.describe());
     return 1;
   }
   return boards::encodeboard(board,
@@ -141,8 +188,7 @@ int save(const boardtype& board, const char* output, bool sync) {
       boards::writeboardfile(output, board, {.sync = sync});
   tools::tellnote(tool, output, result.note());
   if (result.ok()) return 0;
-  std::fprintf(stderr, "%s: %s: %s\n", tool, tools::quotename(output).c_str(),
-               result.describe().c_str());
+  fail(tools::quotename(output) + ": " + result.describe());
   return 1;
 }
 
@@ -154,7 +200,7 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   const char* name = fromstdin ? "<stdin>" : quoted.c_str();
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
   if (fd < 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, name, std::strerror(errno));
+    fail(std::string(name) + ": " + std::strerror(errno));
     return 1;
   }
   std::vector<unsigned char> buffer(boards::boardpiecelength);
@@ -165,17 +211,16 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
       boards::filesource(fd, buffer, readerror), board, places);
   if (!fromstdin) ::close(fd);
   if (readerror != 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, name, std::strerror(readerror));
+    fail(std::string(name) + ": " + std::strerror(readerror));
     return 1;
   }
   for (const boards::textproblem& problem : problems) say(name, problem, "");
   if (!problems.empty()) return 1;
   const std::size_t warnings = warn(name, board, places);
   if (strict && warnings > 0) {
-    std::fprintf(
-        stderr, "%s: %s: %s; %s not written (--strict)\n", tool, name,
-        boards::counted(static_cast<std::int64_t>(warnings), "warning").c_str(),
-        tools::quotename(output).c_str());
+    fail(std::string(name) + ": " +
+         boards::counted(static_cast<std::int64_t>(warnings), "warning") +
+         "; " + tools::quotename(output) + " not written (--strict)");
     return 1;
   }
   return save(board, output, sync);
@@ -183,7 +228,7 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
 
 int run(int argc, char** argv) {
   tools::commandline line;
-  static constexpr std::string_view known[] = {"--strict", "--sync"};
+  static constexpr std::string_view known[] = {"--strict", "--sync", "--json"};
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
@@ -195,8 +240,20 @@ int run(int argc, char** argv) {
     return std::find(line.options.begin(), line.options.end(), option) !=
            line.options.end();
   };
-  return build(line.operands[0], line.operands[1], given("--strict"),
-               given("--sync"));
+  json.on = given("--json");
+  if (json.on && std::strcmp(line.operands[1], "-") == 0) {
+    return tools::usageerror(tool, usage,
+                             "--json and the board cannot share standard "
+                             "output");
+  }
+  const int status = build(line.operands[0], line.operands[1],
+                           given("--strict"), given("--sync"));
+  if (json.on) {
+    printjson(
+        std::strcmp(line.operands[0], "-") == 0 ? "<stdin>" : line.operands[0],
+        status);
+  }
+  return status;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// trackcheck [--show] [--holes] [--color=WHEN] FILE...: checks board files
-// and says what they hold. Exit status: 0 when every file is sound, 1 when
+// trackcheck [--show] [--holes] [--color=WHEN] [--json] FILE...: checks
+// board files and says what they hold, as lines for people or as one JSON
+// document. Exit status: 0 when every file is sound, 1 when
 // any has a problem or cannot be read, 2 for a usage error.
 
 #include <unistd.h>
@@ -29,11 +30,12 @@ using boards::readboardfile;
 constexpr char tool[] = "trackcheck";
 constexpr char usage[] =
     "usage: trackcheck [--show] [--holes] [--color=WHEN] [--max-step=N] "
-    "FILE...\n"
+    "[--json] FILE...\n"
     "Checks board files. --show draws the picture, --holes draws it with its\n"
     "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
     "and only when NO_COLOR is not set to a value. --max-step=N: a track may\n"
-    "go at most N cells from one hole to the next (3).\n";
+    "go at most N cells from one hole to the next (3). --json: one JSON\n"
+    "document.\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
@@ -100,6 +102,80 @@ bool check(const char* file, bool show, drawingtype how,
   return false;
 }
 
+// The load fault as a stable lowercase name, as the JSON document gives it.
+const char* faultname(loadresulttype::fault fault) {
+  using enum loadresulttype::fault;
+  switch (fault) {
+    case none:
+      return "none";
+    case cannotopen:
+      return "cannotopen";
+    case notregular:
+      return "notregular";
+    case readfailed:
+      return "readfailed";
+    case shorthead:
+      return "shorthead";
+    case negativesize:
+      return "negativesize";
+    case shortlayout:
+      return "shortlayout";
+    case nomemory:
+      return "nomemory";
+  }
+  return "unknown";
+}
+
+void jsonproblem(bool first, const char* kind, const boards::boardproblem& p) {
+  std::printf(
+      "%s\n      {\"kind\": \"%s\", \"track\": %d, \"hole\": %d, \"row\": %d, "
+      "\"column\": %d, \"message\": %s}",
+      first ? "" : ",", kind, p.track, p.hole, p.row, p.column,
+      tools::jsonstring(p.message).c_str());
+}
+
+// Checks one file and writes its JSON object, every problem listed (one
+// at a time: nothing is held); whether it is sound.
+bool checkjson(const char* file, bool first,
+               const boards::checkoptions& limits) {
+  std::printf("%s\n    {\"file\": %s, ", first ? "" : ",",
+              tools::jsonstring(file).c_str());
+  boardtype board;
+  const loadresulttype loaded = readboardfile(file, board);
+  tools::tellnote(tool, file, loaded.note());
+  if (!loaded.ok()) {
+    std::printf(
+        "\"loaded\": false, \"fault\": \"%s\", \"message\": %s, "
+        "\"problems\": [], \"problemcount\": 0}",
+        faultname(loaded.what), tools::jsonstring(loaded.describe()).c_str());
+    return false;
+  }
+  std::printf(
+      "\"loaded\": true, \"sizes\": {\"width\": %d, \"height\": %d, "
+      "\"holecount\": %d, \"trackcount\": %d, \"paircount\": %d},\n     "
+      "\"problems\": [",
+      board.width, board.height, board.holecount, board.trackcount,
+      board.paircount);
+  std::int64_t count = 0;
+  boards::checkboard(
+      board,
+      [&count](const boards::boardproblem& problem) {
+        jsonproblem(count++ == 0, boards::kindname(problem.kind), problem);
+      },
+      limits);
+  if (loaded.found > loaded.needed) {
+    boards::boardproblem beyond;
+    beyond.message =
+        boards::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
+                        "byte") +
+        " beyond the layout, lost on a copy";
+    jsonproblem(count++ == 0, "trailingbytes", beyond);
+  }
+  std::printf("%s], \"problemcount\": %lld}", count == 0 ? "" : "\n     ",
+              static_cast<long long>(count));
+  return count == 0;
+}
+
 // Color by default only for a terminal, and not where NO_COLOR is set to
 // anything.
 bool colorbydefault() {
@@ -121,14 +197,15 @@ bool stepoption(std::string_view value, boards::checkoptions& limits) {
 }
 
 int run(int argc, char** argv) {
-  static constexpr std::string_view known[] = {"--show", "--holes", "--color",
-                                               "--color=", "--max-step="};
+  static constexpr std::string_view known[] = {
+      "--show", "--holes", "--color", "--color=", "--max-step=", "--json"};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done;
   }
   bool show = false;
+  bool json = false;
   boards::checkoptions limits;
   drawingtype how;
   how.color = colorbydefault();
@@ -141,6 +218,8 @@ int run(int argc, char** argv) {
       how.color = true;
     } else if (option == "--color=never") {
       how.color = false;
+    } else if (option == "--json") {
+      json = true;
     } else if (option == "--color=auto") {
       how.color = colorbydefault();
     } else if (option.starts_with("--max-step=")) {
@@ -157,10 +236,18 @@ int run(int argc, char** argv) {
   if (line.operands.empty()) {
     return tools::usageerror(tool, usage, "no board file given");
   }
-  bool sound = true;
-  for (const char* file : line.operands) {
-    sound = check(file, show, how, limits) && sound;
+  if (json && show) {
+    return tools::usageerror(tool, usage,
+                             "--json does not draw: no --show or --holes");
   }
+  bool sound = true;
+  if (json) std::fputs("{\"files\": [", stdout);
+  for (const char* file : line.operands) {
+    sound = (json ? checkjson(file, file == line.operands.front(), limits)
+                  : check(file, show, how, limits)) &&
+            sound;
+  }
+  if (json) std::fputs("\n  ]}\n", stdout);
   return sound ? 0 : 1;
 }
 
