@@ -140,10 +140,12 @@ BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
 struct textoptions {
   bool fills = false;
 };
+BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink);
+BOARD_EXPORT std::string writeboardtext(const boardtype& board);
 BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink,
-                                 const textoptions& options = {});
+                                 const textoptions& options);
 BOARD_EXPORT std::string writeboardtext(const boardtype& board,
-                                        const textoptions& options = {});
+                                        const textoptions& options);
 
 }  // namespace boards
 

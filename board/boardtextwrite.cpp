@@ -453,6 +453,14 @@ bool writeboardtext(const boardtype& board, const bytesink& sink,
   return out.finish();
 }
 
+bool writeboardtext(const boardtype& board, const bytesink& sink) {
+  return writeboardtext(board, sink, textoptions());
+}
+
+std::string writeboardtext(const boardtype& board) {
+  return writeboardtext(board, textoptions());
+}
+
 std::string writeboardtext(const boardtype& board, const textoptions& options) {
   std::string text;
   writeboardtext(
