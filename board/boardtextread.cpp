@@ -745,7 +745,11 @@ class textparser {
     if (counted && count_ != parts_.holecount && !stopped()) {
       wrongcount(track, line);
     }
-    holes_.resize(static_cast<std::size_t>(parts_.holecount));
+    // Holes read past the count are let go; a short track is not filled
+    // out, since memory follows the text (and the count is a fault).
+    if (count_ > parts_.holecount) {
+      holes_.resize(static_cast<std::size_t>(parts_.holecount));
+    }
     parts_.tracks.push_back(toarray(holes_));
     if (places_ != nullptr) {
       while (!items_.empty() && items_.back().first >= parts_.holecount) {

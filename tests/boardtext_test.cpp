@@ -279,7 +279,10 @@ TEST(Boardtext, FaultsAreLocated) {
             "11:6: a color index 256 is above 255");
   EXPECT_EQ(with("|012|\n[0 10 255]", "fill 1 (0, 0..1) on"),
             "11:20: expected ''', found the end of the line");
-  // Memory follows the text: a huge row is refused once three cells are read.
+  // Memory follows the text: a track is not made as long as it claims, and
+  // a huge row is refused once three cells are read.
+  EXPECT_EQ(with("holes 2", "holes 2000000000"),
+            "15:1: track 0 has 2 holes, 1999999998 fewer than 2000000000");
   EXPECT_EQ(with("width 3", "width 2147483647"),
             "8:6: the row has 3 characters; the width is 2147483647");
 }
