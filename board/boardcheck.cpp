@@ -1,7 +1,6 @@
 #include "board/boardcheck.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -9,24 +8,10 @@
 #include <utility>
 
 #include "board/boardfile.h"
+#include "board/words.h"
 
 namespace boards {
 namespace {
-
-// Messages are made by appending: a board may have millions of problems.
-void appendnumber(std::string& text, std::int64_t value) {
-  char digits[24];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, written.ptr);
-}
-
-void appendcell(std::string& text, std::int32_t row, std::int32_t column) {
-  text += '(';
-  appendnumber(text, row);
-  text += ", ";
-  appendnumber(text, column);
-  text += ')';
-}
 
 bool fitsabyte(std::int32_t value) { return value >= 0 && value <= 255; }
 
@@ -203,21 +188,108 @@ void checkcolors(const boardtype& board, reporter& report) {
   }
 }
 
-// Cells from one hole to another, the farther of across and down.
-std::int64_t distance(const holetype& a, const holetype& b) {
-  return std::max(std::abs(std::int64_t{a.x} - b.x),
-                  std::abs(std::int64_t{a.y} - b.y));
-}
+// What nearly all of a track's holes stand on, a character and a color
+// index; a hole on anything else is most likely a slip (a label, another
+// band). Nearly all: at least nine in ten of the holes on the picture.
+class trackmajority {
+ public:
+  trackmajority(const boardtype& board, std::span<const holetype> track)
+      : board_(board), size_(board.arraysizes()) {
+    std::int64_t characters[256] = {}, colors[256] = {}, inside = 0;
+    for (const holetype& hole : track) {
+      if (!onpicture(hole)) continue;
+      ++inside;
+      ++characters[drawn(hole)];
+      ++colors[color(hole)];
+    }
+    character_ = nearlyall(characters, inside, most_[0]);
+    color_ = nearlyall(colors, inside, most_[1]);
+  }
+
+  // A hole on a blank cell is told of as that, and not again here.
+  void check(const holetype& hole, holeindex index, reporter& report) const {
+    if (!onpicture(hole) || drawn(hole) == ' ') return;
+    const unsigned char c = drawn(hole);
+    if (character_ && c != *character_) {
+      std::string& message = begin(hole, index, report);
+      message += "on '";
+      appendcharacter(message, c);
+      message += "', where the track's other ";
+      message += counted(most_[0], "hole");
+      message += " are on '";
+      appendcharacter(message, *character_);
+      message += '\'';
+      report.send();
+    }
+    const unsigned char value = color(hole);
+    if (color_ && value != *color_) {
+      std::string& message = begin(hole, index, report);
+      message += "on color index ";
+      appendnumber(message, value);
+      message += ", where the track's other ";
+      message += counted(most_[1], "hole");
+      message += " are on color index ";
+      appendnumber(message, *color_);
+      report.send();
+    }
+  }
+
+ private:
+  bool onpicture(const holetype& hole) const {
+    return hole.y >= 0 && hole.y < size_.height && hole.x >= 0 &&
+           hole.x < size_.width;
+  }
+  unsigned char drawn(const holetype& hole) const {
+    return static_cast<unsigned char>(board_.picturerow(hole.y)[hole.x]);
+  }
+  unsigned char color(const holetype& hole) const {
+    return board_.colorrow(hole.y)[hole.x];
+  }
+
+  // The value nearly all holes take, when some holes take another, and
+  // how many take it.
+  static std::optional<unsigned char> nearlyall(
+      const std::int64_t (&counts)[256], std::int64_t holes,
+      std::int64_t& taking) {
+    const std::int64_t* most = std::max_element(counts, counts + 256);
+    taking = *most;
+    if (*most == holes || *most * 10 < holes * 9) return std::nullopt;
+    return static_cast<unsigned char>(most - counts);
+  }
+
+  static std::string& begin(const holetype& hole, holeindex index,
+                            reporter& report) {
+    std::string& message = report.begin(problemkind::unlike, index.track,
+                                        index.hole, hole.y, hole.x);
+    appendholeat(message, index, hole);
+    return message;
+  }
+
+  static void appendcharacter(std::string& text, unsigned char c) {
+    if (c == '\\') {
+      text += "\\\\";
+    } else if (c >= ' ' && c <= '~') {
+      text += static_cast<char>(c);
+    } else {
+      text += escapedbyte(c);
+    }
+  }
+
+  const boardtype& board_;
+  const boardtype::sizestype size_;
+  std::optional<unsigned char> character_, color_;
+  std::int64_t most_[2] = {};  // holes on the character, on the color
+};
 
 void checkstep(const holetype& before, const holetype& hole, holeindex index,
                const checkoptions& options, reporter& report) {
-  const std::int64_t step = distance(before, hole);
+  const std::int64_t step = stepbetween(before, hole);
   if (step <= options.maxstep) return;
   std::string& message = report.begin(problemkind::longstep, index.track,
                                       index.hole, hole.y, hole.x);
   appendholeat(message, index, hole);
-  appendnumber(message, step);
-  message += step == 1 ? " cell from hole " : " cells from hole ";
+  message += counted(step, "cell");
+  message += " from hole ";
   appendnumber(message, index.hole - 1);
   message += " at ";
   appendcell(message, before.y, before.x);
@@ -254,8 +326,15 @@ const char* kindname(problemkind kind) {
       return "unfit";
     case problemkind::mismatch:
       return "mismatch";
+    case problemkind::unlike:
+      return "unlike";
   }
   return "unknown";
+}
+
+std::int64_t stepbetween(const holetype& from, const holetype& to) {
+  return std::max(std::abs(std::int64_t{from.x} - to.x),
+                  std::abs(std::int64_t{from.y} - to.y));
 }
 
 void checkboard(const boardtype& board, const problemsink& sink,
@@ -265,8 +344,10 @@ void checkboard(const boardtype& board, const problemsink& sink,
   holechecker holes(board, report);
   for (std::int32_t t = 0; t < board.arraysizes().trackcount; ++t) {
     const std::span<const holetype> track = board.trackholes(t);
+    const trackmajority majority(board, track);
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(track.size()); ++i) {
       holes.check(track[i], {t, i});
+      majority.check(track[i], {t, i}, report);
       if (i > 0) checkstep(track[i - 1], track[i], {t, i}, options, report);
     }
   }

@@ -29,6 +29,8 @@ enum class problemkind {
   unfit,       // a hole or finish coordinate or a track color outside 0..255,
                // which the file cannot hold
   mismatch,    // sizes or arrays changed by hand (boardtype::arraysmatch)
+  unlike,      // a hole on a character or a color index unlike nearly all
+               // of its track's other holes
 };
 
 // The kind as a stable lowercase name, "outside" for outside: what a program
@@ -50,6 +52,10 @@ struct boardproblem {
   std::string message;  // one line for people, "track 1 hole 7 at (3, 2): ..."
 };
 
+// Cells from one hole to the next, the farther of across and down: what
+// maxstep bounds.
+BOARD_EXPORT std::int64_t stepbetween(const holetype& from, const holetype& to);
+
 // Takes each problem as it is found; the problem, its message included, is
 // good only until the call returns (keep a copy of what is kept).
 using problemsink = std::function<void(const boardproblem&)>;
@@ -57,8 +63,9 @@ using problemsink = std::function<void(const boardproblem&)>;
 // Hands every problem of the board to report, in order: sizes or arrays
 // changed by hand (arrays the board did not make are then not read, and
 // nothing more is reported), then the holes track by track (each hole's byte
-// fit and cell, then its step from the one before), then the finish, then
-// the colormap row by row, then the track colors. Nothing is
+// fit and cell, what it stands on against the track's other holes, then its
+// step from the one before), then the finish, then the colormap row by row,
+// then the track colors. Nothing is
 // held, so a board with millions of problems costs no more memory than one
 // with none.
 BOARD_EXPORT void checkboard(const boardtype& board, const problemsink& report,

@@ -58,8 +58,27 @@ struct textplaces {
     textplace place;
   };
   std::vector<textplace> picturerows, colormaprows;  // the opening bars
-  std::vector<textplace> tracks;                     // the "track" lines
-  std::vector<std::vector<holeitem>> holeitems;      // per track, in order
+  textplace colormap;                                // the "colormap" line
+  // Per colormap row, 1 for a row of digits: its cells stand one a byte
+  // from its opening bar.
+  std::vector<unsigned char> colormapdigits;
+  // The cells of rows of numbers that are not below the pair count (the
+  // first 4096 of them; the others are placed at their row's bracket).
+  struct cellplace {
+    std::int32_t row = 0, column = 0;
+    textplace place;
+  };
+  std::vector<cellplace> colormapcells;
+  // The fill lines, in order, when the colormap is given by them.
+  struct fillplace {
+    std::int32_t top = 0, bottom = 0, left = 0, right = 0;
+    std::int32_t value = 0;
+    textplace place;
+  };
+  std::vector<fillplace> fills;
+  std::int32_t paircount = 0;     // as declared, when fills are read
+  std::vector<textplace> tracks;  // the "track" lines
+  std::vector<std::vector<holeitem>> holeitems;  // per track, in order
   textplace finish;
   // What reads but is most likely a slip: a raw control byte in a picture
   // row, at most one a row.
@@ -67,9 +86,27 @@ struct textplaces {
 
   // The item that holds a track's hole; line 0 when there is none.
   BOARD_EXPORT textplace hole(std::int32_t track, std::int32_t hole) const;
+  // Where a colormap cell was given: its own column in its row, or the last
+  // fill line that gave it a value beyond the pair count (else the last
+  // that covers it); line 0 when unknown.
+  BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column) const;
   // Where a problem of the board read stands: its hole's item, the finish,
-  // the track's line, or the colormap row of a cell; line 0 when unknown.
+  // the track's line, or a colormap cell; line 0 when unknown.
   BOARD_EXPORT textplace of(const boardproblem& problem) const;
+};
+
+// Where problems stand in the text, handed in the order checkboard gives
+// them: each hole's item is found by walking on from the last one's, not
+// searched for, since a board may have millions.
+class placefinder {
+ public:
+  explicit placefinder(const textplaces& places) : places_(places) {}
+  BOARD_EXPORT textplace operator()(const boardproblem& problem);
+
+ private:
+  const textplaces& places_;
+  std::int32_t track_ = -1;
+  std::size_t item_ = 0;
 };
 
 // Reads a board from its text, handed out by the source a piece at a time
@@ -95,10 +132,20 @@ BOARD_EXPORT std::vector<textproblem> readboardtext(std::string_view text,
 // before anything is handed over.
 // Throws std::bad_alloc when memory runs out (the string form), and what
 // the sink throws. The text is canonical: reading it and writing the board
-// again gives the same text. A track's holes are written in the fewest items,
-// three or more holes that share a step making a run.
+// again gives the same text. A track's holes are written in the fewest
+// items: three or more holes that share a step make a run, and a run on the
+// character its holes are drawn with stands where it takes fewer items.
+// With fills, the colormap is written as the fewest fill lines found, where
+// they are shorter than its rows (and every row's last byte is 0).
+struct textoptions {
+  bool fills = false;
+};
 BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink);
 BOARD_EXPORT std::string writeboardtext(const boardtype& board);
+BOARD_EXPORT bool writeboardtext(const boardtype& board, const bytesink& sink,
+                                 const textoptions& options);
+BOARD_EXPORT std::string writeboardtext(const boardtype& board,
+                                        const textoptions& options);
 
 }  // namespace boards
 

@@ -1,14 +1,13 @@
-// Reading the text form of a board. The text is read a line at a time and a
-// row, a track or a table is sized only once its text has been read, so a
-// text that claims a huge picture and holds three characters costs three
-// characters (a run of holes costs the holes it holds). Every statement is one
-// line; a fault inside a line is reported and the next line read, while a
-// statement out of place ends the reading.
+// Reading the text form of a board: the grammar. The bytes are taken apart
+// by the scanner (board/textscan.h); here they are made into statements,
+// sections and the board. A row, a track or a table is sized only once its
+// text has been read, so a text that claims a huge picture and holds three
+// characters costs three characters (a run of holes costs the holes it
+// holds). Every statement is one line; a fault inside a line is reported and
+// the next line read, while a statement out of place ends the reading.
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <new>
@@ -17,6 +16,9 @@
 
 #include "board/boardtext.h"
 #include "board/bytesources.h"
+#include "board/textfills.h"
+#include "board/textscan.h"
+#include "board/words.h"
 
 namespace boards {
 namespace {
@@ -24,65 +26,20 @@ namespace {
 // Past this many problems a text is not worth reading on.
 constexpr std::size_t mostproblems = 20;
 
+// The cells of rows of numbers whose places are kept (those beyond the pair
+// count): enough for every warning a tool lists.
+constexpr std::size_t mostcellplaces = 4096;
+
 constexpr std::int64_t int32most = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t int32least = std::numeric_limits<std::int32_t>::min();
+constexpr int endofline = textscanner::endofline;
 
-// Hands out the text's lines, without their newlines.
-class linereader {
- public:
-  explicit linereader(const bytesource& source) : source_(source) {}
-
-  // Reads the next line; false at the end of the text.
-  bool next(std::string& line) {
-    line.clear();
-    while (!ended_) {
-      if (view_.empty()) view_ = source_(boardpiecelength);
-      if (view_.empty()) {
-        ended_ = true;
-        break;
-      }
-      const auto* text = reinterpret_cast<const char*>(view_.data());
-      const auto* newline =
-          static_cast<const char*>(std::memchr(text, '\n', view_.size()));
-      const std::size_t taken =
-          newline != nullptr ? std::size_t(newline - text) : view_.size();
-      line.append(text, taken);
-      view_ = view_.subspan(std::min(view_.size(), taken + 1));
-      if (newline != nullptr) {
-        ++number_;
-        return true;
-      }
-    }
-    if (line.empty()) return false;
-    ++number_;  // a last line without a newline
-    return true;
-  }
-
-  std::uint64_t number() const { return number_; }
-
- private:
-  const bytesource& source_;
-  std::span<const unsigned char> view_;
-  bool ended_ = false;
-  std::uint64_t number_ = 0;
-};
-
-bool isblank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool isletter(char c) { return c >= 'a' && c <= 'z'; }
-bool isdigit(char c) { return c >= '0' && c <= '9'; }
-bool iscontrol(char c) { return (c >= 0 && c < ' ') || c == 127; }
+bool iscontrol(int c) { return (c >= 0 && c < ' ') || c == 127; }
 
 // A colormap cell in a row of digits: 0 to 9, then a to z for 10 to 35.
-int cellvalue(char c) {
-  if (isdigit(c)) return c - '0';
-  if (isletter(c)) return c - 'a' + 10;
-  return -1;
-}
-
-int hexvalue(char c) {
-  if (isdigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+int cellvalue(int c) {
+  if (textscanner::isdigit(c)) return c - '0';
+  if (textscanner::isletter(c)) return c - 'a' + 10;
   return -1;
 }
 
@@ -98,11 +55,6 @@ struct boardparts {
   std::vector<std::int32_t> trackcolor;
   holetype finish;
 };
-
-// A count and its noun, singular for one: "1 pair", "2 pairs".
-std::string howmany(std::int64_t count, const std::string& noun) {
-  return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
-}
 
 template <typename T>
 std::unique_ptr<T[]> toarray(std::vector<T>& items) {
@@ -148,32 +100,39 @@ struct runside {
   }
 };
 
-// A hole item: its two sides, and the holes it stands for.
+// A hole item: its two sides, and, with "on", the character its holes are
+// drawn with.
 struct holerun {
   runside row, column;
-  std::int64_t count = 1;
+  std::optional<char> on;
 };
 
-std::string at(const holetype& hole) {
-  std::string text = "(";
-  text += std::to_string(hole.y);
-  text += ", ";
-  text += std::to_string(hole.x);
-  return text += ')';
-}
+// What a track's count check knows of an item: how many holes it holds and
+// the longest step it holds.
+struct itemrecord {
+  std::int64_t count = 0;
+  textplace place;
+  std::int64_t longest = -1;  // -1: no step, the track's first hole
+  std::int64_t to = 0;        // the hole the longest step goes to
+  holetype from, at;
+};
 
-std::int32_t distance(const holetype& a, const holetype& b) {
-  return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y));
+// A character as picture rows write it, quoted: '.', '\\', '\x07'.
+std::string quotedcharacter(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte == '\\') return "'\\\\'";
+  if (byte >= ' ' && byte <= '~') return std::string{'\'', c, '\''};
+  return '\'' + escapedbyte(byte) + '\'';
 }
 
 class textparser {
  public:
   textparser(const bytesource& source, textplaces* places)
-      : lines_(source), places_(places) {}
+      : scan_(source), places_(places) {}
 
   std::vector<textproblem> parse(boardtype& board) {
     if (head() && picture() && colormap() && pairs() && tracks() && finish()) {
-      if (more()) problem(pos_, "text after the end of the board");
+      if (more()) problem(scan_.column(), "text after the end of the board");
     }
     if (problems_.empty()) board = boardassembler::assemble(parts_);
     return std::move(problems_);
@@ -183,12 +142,11 @@ class textparser {
   // ---- statements: one to a line, blank lines and comments between ----
 
   // Whether a statement is at hand; reads on to the next one when the last
-  // was taken. pos_ stands at its first character.
+  // was taken. The scanner stands at its first character.
   bool more() {
     while (!stopped() && !atstatement_) {
-      if (!lines_.next(line_)) return false;
-      pos_ = 0;
-      atstatement_ = !atend();
+      if (!scan_.nextline()) return false;
+      atstatement_ = !scan_.atend();
     }
     return atstatement_ && !stopped();
   }
@@ -196,46 +154,12 @@ class textparser {
 
   // The statement's end: only blanks or a comment may follow.
   void endstatement() {
-    if (!atend()) problem(pos_, "unexpected " + token());
+    if (!scan_.atend()) problem(scan_.column(), "unexpected " + scan_.token());
     take();
   }
 
   bool stopped() const {
     return problems_.size() >= mostproblems || structural_;
-  }
-
-  // ---- within a statement ----
-
-  void skipblanks() {
-    while (pos_ < line_.size() && isblank(line_[pos_])) ++pos_;
-  }
-  bool atend() {
-    skipblanks();
-    return pos_ == line_.size() || line_[pos_] == '#';
-  }
-  char peek() const { return pos_ < line_.size() ? line_[pos_] : '\n'; }
-
-  // The word or the character at pos_, quoted, to name what was found.
-  std::string token() const {
-    if (pos_ == line_.size()) return "the end of the line";
-    std::size_t end = pos_;
-    while (end < line_.size() && isletter(line_[end])) ++end;
-    const auto c = static_cast<unsigned char>(line_[pos_]);
-    if (end == pos_ && (c < ' ' || c > '~')) {
-      constexpr char hex[] = "0123456789abcdef";
-      return std::string("byte \\x") + hex[c >> 4] + hex[c & 15];
-    }
-    std::string quoted = "'";
-    quoted.append(line_, pos_, std::max(end, pos_ + 1) - pos_);
-    return quoted += '\'';
-  }
-
-  bool lookingat(std::string_view word) {
-    skipblanks();
-    return line_.compare(pos_, word.size(), word) == 0 &&
-           !isletter(pos_ + word.size() < line_.size()
-                         ? line_[pos_ + word.size()]
-                         : ' ');
   }
 
   // A statement that must come next; a missing one ends the reading, since
@@ -248,22 +172,31 @@ class textparser {
       structural_ = true;
       return false;
     }
-    if (!lookingat(word)) {
-      problem(pos_, "expected '" + std::string(word) + "', found " + token());
+    if (!scan_.lookingat(word)) {
+      problem(scan_.column(),
+              "expected '" + std::string(word) + "', found " + scan_.token());
       structural_ = true;
       return false;
     }
-    pos_ += word.size();
+    scan_.skip(word.size());
+    return true;
+  }
+
+  // A keyword that may come next within a statement; taken when it does.
+  bool accept(std::string_view word) {
+    if (!scan_.lookingat(word)) return false;
+    scan_.skip(word.size());
     return true;
   }
 
   bool punct(char c) {
-    skipblanks();
-    if (peek() != c) {
-      problem(pos_, std::string("expected '") + c + "', found " + token());
+    scan_.skipblanks();
+    if (scan_.peek() != static_cast<unsigned char>(c)) {
+      problem(scan_.column(),
+              std::string("expected '") + c + "', found " + scan_.token());
       return false;
     }
-    ++pos_;
+    scan_.skip();
     return true;
   }
 
@@ -271,32 +204,44 @@ class textparser {
   // wrapped.
   std::optional<std::int64_t> number(std::int64_t least, std::int64_t most,
                                      std::string_view what) {
-    skipblanks();
-    const std::size_t start = pos_;
-    const bool negative = peek() == '-';
-    if (negative) ++pos_;
-    if (!isdigit(peek())) {
-      pos_ = start;
-      std::string message = "expected ";
-      message.append(what).append(", found ").append(token());
-      problem(pos_, std::move(message));
-      return std::nullopt;
+    scan_.skipblanks();
+    const std::uint64_t start = scan_.column();
+    const auto found = scan_.number();
+    if (found && *found >= least && *found <= most) return found;
+    notinrange(start, found, least, most, what);
+    return std::nullopt;
+  }
+
+  // What the number at start is not: a number, or in its range.
+  void notinrange(std::uint64_t start, std::optional<std::int64_t> found,
+                  std::int64_t least, std::int64_t most,
+                  std::string_view what) {
+    std::string message;
+    if (!found) {
+      message.append("expected ").append(what).append(", found ");
+      message.append(scan_.token());
+    } else {
+      message.append(what).append(" ").append(scan_.numbertext());
+      message.append(*found < least ? " is below " : " is above ");
+      appendnumber(message, *found < least ? least : most);
     }
-    std::int64_t value = 0;
-    constexpr std::int64_t beyond = std::int64_t{1} << 40;  // beyond any range
-    while (isdigit(peek())) {
-      value = std::min(beyond, value * 10 + (line_[pos_++] - '0'));
+    problem(start, std::move(message));
+  }
+
+  // "on 'C'", the character written as in picture rows; false on a fault.
+  bool onclause(std::optional<char>& on) {
+    if (!accept("on")) return true;
+    if (!punct('\'')) return false;
+    const std::uint64_t at = scan_.column();
+    const auto c = scan_.peek() == endofline ? std::nullopt : scan_.character();
+    if (!c) {
+      problem(at,
+              "expected a character: as in picture rows, '\\\\' is a "
+              "backslash, '\\xHH' any byte");
+      return false;
     }
-    if (negative) value = -value;
-    if (value < least || value > most) {
-      std::string message(what);
-      message.append(" ").append(line_, start, pos_ - start);
-      message.append(value < least ? " is below " : " is above ");
-      message.append(std::to_string(value < least ? least : most));
-      problem(start, std::move(message));
-      return std::nullopt;
-    }
-    return value;
+    on = *c;
+    return punct('\'');
   }
 
   std::optional<holetype> hole(const std::string& what) {
@@ -314,21 +259,20 @@ class textparser {
   // A side of a hole item, single or a run; a run that misses its last
   // value is refused rather than cut short.
   std::optional<runside> side(std::string_view what) {
-    skipblanks();
-    const std::size_t start = pos_;
+    scan_.skipblanks();
+    const std::uint64_t start = scan_.column();
     const auto first = number(0, 255, what);
     if (!first) return std::nullopt;
     runside side;
     side.first = side.last = *first;
-    skipblanks();
-    if (line_.compare(pos_, 2, "..") != 0) return side;
-    pos_ += 2;
+    scan_.skipblanks();
+    if (scan_.peek() != '.' || scan_.peek(1) != '.') return side;
+    scan_.skip(2);
     runseen_ = true;
     const auto last = number(0, 255, what);
     if (!last) return std::nullopt;
     side.last = *last;
-    if (lookingat("by")) {
-      pos_ += 2;
+    if (accept("by")) {
       const auto step = number(1, 255, "a step");
       if (!step) return std::nullopt;
       side.step = *step;
@@ -342,9 +286,10 @@ class textparser {
     return side;
   }
 
-  // "(row, column)", where either side or both may be a run.
+  // "(row, column)", where either side or both may be a run, and "on 'C'"
+  // may follow.
   std::optional<holerun> holeitem() {
-    const std::size_t open = pos_;
+    const std::uint64_t open = scan_.column();
     if (!punct('(')) return std::nullopt;
     holerun run;
     const auto row = side("a hole row");
@@ -360,7 +305,7 @@ class textparser {
                         std::to_string(columns) + " columns");
       return std::nullopt;
     }
-    run.count = std::max(rows, columns);
+    if (!onclause(run.on)) return std::nullopt;
     return run;
   }
 
@@ -401,17 +346,19 @@ class textparser {
   template <typename Row>
   bool rows(const char* grid, std::string_view openers, Row row) {
     std::int64_t count = 0;
-    while (more() && openers.find(peek()) != std::string_view::npos) {
+    while (more() && openers.find(static_cast<char>(scan_.peek())) !=
+                         std::string_view::npos) {
       if (count == parts_.height) {
-        problem(pos_, std::string("more ") + grid + " rows than the height " +
-                          std::to_string(parts_.height));
+        problem(scan_.column(), std::string("more ") + grid +
+                                    " rows than the height " +
+                                    std::to_string(parts_.height));
       }
       if (count < parts_.height && row()) endstatement();
       take();
       ++count;
     }
     if (count < parts_.height) {
-      missing(howmany(parts_.height, std::string(grid) + " row") + ", found " +
+      missing(counted(parts_.height, std::string(grid) + " row") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -419,8 +366,7 @@ class textparser {
 
   // A row's last byte, when the row says it is not 0.
   std::optional<unsigned char> rowend() {
-    if (!lookingat("end")) return 0;
-    pos_ += 3;
+    if (!accept("end")) return 0;
     const auto value = number(0, 255, "a row's end byte");
     if (!value) return std::nullopt;
     return static_cast<unsigned char>(*value);
@@ -433,33 +379,44 @@ class textparser {
   }
 
   bool picturerow() {
-    const std::size_t open = pos_++;
+    const std::uint64_t open = scan_.hold();
+    scan_.skip();
     if (places_ != nullptr) places_->picturerows.push_back(here(open));
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    std::optional<std::size_t> control;
-    while (cells_.size() < width && pos_ < line_.size()) {
-      char c = line_[pos_];
+    std::optional<std::uint64_t> control;
+    int controlbyte = 0;
+    while (cells_.size() < width) {
+      const int c = scan_.peek();
+      if (c == endofline) break;
       if (c == '\\') {
-        const auto escaped = escape();
-        if (!escaped) return false;
-        c = *escaped;
-      } else {
-        if (iscontrol(c) && !control) control = pos_;
-        ++pos_;
+        const std::uint64_t at = scan_.column();
+        const auto escaped = scan_.character();
+        if (!escaped) {
+          scan_.letgo();
+          problem(at, "bad escape: '\\\\' is a backslash, '\\xHH' any byte");
+          return false;
+        }
+        cells_.push_back(*escaped);
+        continue;
       }
-      cells_.push_back(c);
+      if (iscontrol(c) && !control) {
+        control = scan_.column();
+        controlbyte = c;
+      }
+      scan_.skip();
+      cells_.push_back(static_cast<char>(c));
     }
-    if (cells_.size() < width || peek() != '|') return wronglength(open);
+    if (cells_.size() < width || scan_.peek() != '|') return wronglength(open);
+    scan_.letgo();
     if (control && places_ != nullptr) {
-      const auto byte = static_cast<unsigned char>(line_[*control]);
-      constexpr char hex[] = "0123456789abcdef";
       places_->warnings.push_back(
-          {lines_.number(), *control + 1,
-           std::string("a raw control byte in a picture row: write \\x") +
-               hex[byte >> 4] + hex[byte & 15] + " if it is meant"});
+          {scan_.line(), *control + 1,
+           "a raw control byte in a picture row: write " +
+               escapedbyte(static_cast<unsigned char>(controlbyte)) +
+               " if it is meant"});
     }
-    ++pos_;
+    scan_.skip();
     const auto end = rowend();
     if (!end) return false;
     auto row = std::make_unique<char[]>(width + 1);
@@ -469,108 +426,124 @@ class textparser {
     return true;
   }
 
-  std::optional<char> escape() {
-    const std::size_t start = pos_++;
-    if (peek() == '\\') {
-      ++pos_;
-      return '\\';
-    }
-    if (peek() == 'x' && pos_ + 2 < line_.size() &&
-        hexvalue(line_[pos_ + 1]) >= 0 && hexvalue(line_[pos_ + 2]) >= 0) {
-      const int value =
-          hexvalue(line_[pos_ + 1]) * 16 + hexvalue(line_[pos_ + 2]);
-      pos_ += 3;
-      return static_cast<char>(value);
-    }
-    problem(start, "bad escape: '\\\\' is a backslash, '\\xHH' any byte");
-    return std::nullopt;
-  }
-
-  // A row between bars that is not width long. Bars may stand inside a row,
-  // so its closing bar is the first after which only a row's end byte and a
-  // comment follow; the row's length is counted up to there.
-  bool wronglength(std::size_t open) {
-    for (std::size_t bar = line_.find('|', open + 1); bar != std::string::npos;
-         bar = line_.find('|', bar + 1)) {
-      if (!closes(bar)) continue;
-      std::size_t length = 0;
-      for (std::size_t at = open + 1; at < bar; ++length) {
-        const bool hex = line_.compare(at, 2, "\\x") == 0 && at + 3 < bar;
-        at += hex ? 4 : line_.compare(at, 2, "\\\\") == 0 ? 2 : 1;
+  // A row between bars that is not width long, read again from its opening
+  // bar. Bars may stand inside a row, so its closing bar is the first after
+  // which only a row's end byte and a comment follow; the row's length is
+  // counted up to there.
+  bool wronglength(std::uint64_t open) {
+    scan_.back(open + 1);
+    std::int64_t length = 0;
+    for (int c = scan_.peek(); c != endofline; c = scan_.peek()) {
+      if (c == '|') {
+        const std::uint64_t bar = scan_.column();
+        scan_.skip();
+        if (closes()) {
+          problem(bar, "the row has " + counted(length, "character") +
+                           "; the width is " + std::to_string(parts_.width));
+          return false;
+        }
+        length += 1 + static_cast<std::int64_t>(scan_.column() - bar - 1);
+        continue;
       }
-      problem(bar, "the row has " + howmany(length, "character") +
-                       "; the width is " + std::to_string(parts_.width));
-      return false;
+      // An escape is one character, as far as the line holds it.
+      const bool pair = c == '\\' && scan_.peek(1) == '\\';
+      const bool hex =
+          c == '\\' && scan_.peek(1) == 'x' && scan_.peek(3) != endofline;
+      scan_.skip(hex ? 4 : pair ? 2 : 1);
+      ++length;
     }
-    problem(line_.size(), "expected '|' to close the row");
+    problem(scan_.column(), "expected '|' to close the row");
     return false;
   }
 
-  // Whether the bar at this place can close a row.
-  bool closes(std::size_t bar) {
-    const std::size_t saved = pos_;
-    pos_ = bar + 1;
-    bool closing = atend();
-    if (!closing && lookingat("end")) {
-      pos_ += 3;
-      skipblanks();
-      while (isdigit(peek())) ++pos_;
-      closing = atend();
-    }
-    pos_ = saved;
-    return closing;
+  // Whether what follows a bar is what may follow a row's closing bar; the
+  // blanks, "end" and digits looked at are taken either way.
+  bool closes() {
+    if (scan_.atend()) return true;
+    if (!accept("end")) return false;
+    scan_.skipblanks();
+    while (textscanner::isdigit(scan_.peek())) scan_.skip();
+    return scan_.atend();
   }
 
   bool colormap() {
     if (!expect("colormap")) return false;
+    if (places_ != nullptr) places_->colormap = here(scan_.column() - 8);
     endstatement();
+    if (more() && scan_.lookingat("fill")) return fills();
     return rows("colormap", "|[", [this] {
-      if (places_ != nullptr) places_->colormaprows.push_back(here(pos_));
-      return peek() == '|' ? digitrow() : numberrow();
+      if (places_ != nullptr) {
+        places_->colormaprows.push_back(here(scan_.column()));
+        places_->colormapdigits.push_back(scan_.peek() == '|');
+      }
+      return scan_.peek() == '|' ? digitrow() : numberrow();
     });
   }
 
   bool digitrow() {
-    const std::size_t open = pos_++;
+    const std::uint64_t open = scan_.hold();
+    scan_.skip();
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    while (cells_.size() < width && cellvalue(peek()) >= 0) {
-      cells_.push_back(static_cast<char>(cellvalue(line_[pos_++])));
+    for (int c = scan_.peek(); cells_.size() < width && cellvalue(c) >= 0;
+         c = scan_.peek()) {
+      cells_.push_back(static_cast<char>(cellvalue(c)));
+      scan_.skip();
     }
-    if (cells_.size() < width && peek() != '|' && peek() != '\n') {
-      problem(pos_,
+    const int next = scan_.peek();
+    if (cells_.size() < width && next != '|' && next != endofline) {
+      scan_.letgo();
+      problem(scan_.column(),
               "expected a digit or a letter a-z (10 to 35); larger values "
               "take a row of numbers in brackets");
       return false;
     }
-    if (cells_.size() < width || peek() != '|') return wronglength(open);
-    ++pos_;
+    if (cells_.size() < width || next != '|') return wronglength(open);
+    scan_.letgo();
+    scan_.skip();
     return keepcolormaprow();
   }
 
   bool numberrow() {
-    ++pos_;
+    scan_.skip();
     cells_.clear();
     const auto width = static_cast<std::size_t>(parts_.width);
-    for (skipblanks(); peek() != ']'; skipblanks()) {
+    for (scan_.skipblanks(); scan_.peek() != ']'; scan_.skipblanks()) {
       if (cells_.size() == width) {
-        problem(pos_, "the row has more values than the width " +
-                          std::to_string(width));
+        problem(scan_.column(), "the row has more values than the width " +
+                                    std::to_string(width));
         return false;
       }
-      const auto value = number(0, 255, "a color index");
-      if (!value) return false;
+      // Every cell of a large colormap passes here: the scanner is asked
+      // directly.
+      const std::uint64_t at = scan_.column();
+      const auto value = scan_.number();
+      if (!value || *value < 0 || *value > 255) {
+        notinrange(at, value, 0, 255, "a color index");
+        return false;
+      }
+      if (*value >= parts_.paircount) keepcellplace(at);
       cells_.push_back(static_cast<char>(*value));
     }
     if (cells_.size() < width) {
-      problem(pos_,
+      problem(scan_.column(),
               "the row has " +
-                  howmany(static_cast<std::int64_t>(cells_.size()), "value") +
+                  counted(static_cast<std::int64_t>(cells_.size()), "value") +
                   "; the width is " + std::to_string(width));
       return false;
     }
-    ++pos_;
+    scan_.skip();
     return keepcolormaprow();
+  }
+
+  // The place of a cell of a row of numbers that is beyond the pair count.
+  void keepcellplace(std::uint64_t column) {
+    if (places_ == nullptr || places_->colormapcells.size() >= mostcellplaces) {
+      return;
+    }
+    places_->colormapcells.push_back(
+        {static_cast<std::int32_t>(parts_.colormap.size()),
+         static_cast<std::int32_t>(cells_.size()), here(column)});
   }
 
   bool keepcolormaprow() {
@@ -583,14 +556,96 @@ class textparser {
     return true;
   }
 
+  // "fill N", then "(R1..R2, C1..C2)" for a rectangle and "on 'C'" for the
+  // cells drawn with C, applied in order to a colormap of zeros.
+  bool fills() {
+    const auto width = static_cast<std::size_t>(parts_.width);
+    for (std::int32_t r = 0; r < parts_.height; ++r) {
+      parts_.colormap.push_back(std::make_unique<unsigned char[]>(width + 1));
+    }
+    while (more() && scan_.lookingat("fill")) {
+      const textplace place = here(scan_.column());
+      scan_.skip(4);
+      if (const auto fill = fillline()) {
+        apply(*fill);
+        if (places_ != nullptr) {
+          places_->fills.push_back({fill->top, fill->bottom, fill->left,
+                                    fill->right, fill->value, place});
+        }
+        endstatement();
+      }
+      take();
+    }
+    if (places_ != nullptr) places_->paircount = parts_.paircount;
+    return !stopped();
+  }
+
+  std::optional<filltype> fillline() {
+    const auto value = number(0, 255, "a color index");
+    if (!value) return std::nullopt;
+    filltype fill{0,
+                  parts_.height - 1,
+                  0,
+                  parts_.width - 1,
+                  static_cast<unsigned char>(*value),
+                  std::nullopt};
+    scan_.skipblanks();
+    if (scan_.peek() == '(') {
+      scan_.skip();
+      if (!span("row", parts_.height, fill.top, fill.bottom) || !punct(',') ||
+          !span("column", parts_.width, fill.left, fill.right) || !punct(')')) {
+        return std::nullopt;
+      }
+    }
+    if (!onclause(fill.on)) return std::nullopt;
+    return fill;
+  }
+
+  // "first" or "first..last" of a rectangle's side, inside the picture.
+  bool span(const char* what, std::int32_t size, std::int32_t& first,
+            std::int32_t& last) {
+    for (std::int32_t* end : {&first, &last}) {
+      scan_.skipblanks();
+      const std::uint64_t at = scan_.column();
+      const auto value = number(0, int32most, std::string("a fill ") + what);
+      if (!value) return false;
+      if (*value >= size) {
+        problem(at, std::string(what) + ' ' + std::to_string(*value) +
+                        " is outside the " + std::to_string(parts_.width) +
+                        'x' + std::to_string(parts_.height) + " picture");
+        return false;
+      }
+      *end = static_cast<std::int32_t>(*value);
+      if (end == &first) {
+        last = first;
+        scan_.skipblanks();
+        if (scan_.peek() != '.' || scan_.peek(1) != '.') return true;
+        scan_.skip(2);
+      }
+    }
+    if (first > last) std::swap(first, last);
+    return true;
+  }
+
+  void apply(const filltype& fill) {
+    for (std::int32_t r = fill.top; r <= fill.bottom; ++r) {
+      applyfill(fill,
+                static_cast<std::size_t>(r) < parts_.picture.size()
+                    ? parts_.picture[r].get()
+                    : nullptr,
+                parts_.colormap[r].get());
+    }
+  }
+
   bool pairs() {
     std::int64_t count = 0;
-    while (more() && lookingat("pair")) {
+    while (more() && scan_.lookingat("pair")) {
       if (count == parts_.paircount) {
-        problem(pos_, "more pairs than the " +
-                          std::to_string(parts_.paircount) + " declared");
+        problem(scan_.column(), "more pairs than the " +
+                                    std::to_string(parts_.paircount) +
+                                    " declared");
       }
-      pos_ += 4;
+      scan_.skip(4);
       const auto foreground = number(0, 255, "a color number");
       const auto background =
           foreground ? number(0, 255, "a color number") : std::nullopt;
@@ -605,7 +660,7 @@ class textparser {
       ++count;
     }
     if (count < parts_.paircount) {
-      missing(howmany(parts_.paircount, "pair") + ", found " +
+      missing(counted(parts_.paircount, "pair") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -613,22 +668,24 @@ class textparser {
 
   bool tracks() {
     std::int64_t count = 0;
-    while (more() && lookingat("track")) {
+    while (more() && scan_.lookingat("track")) {
       if (count == parts_.trackcount) {
-        problem(pos_, "more tracks than the " +
-                          std::to_string(parts_.trackcount) + " declared");
+        problem(scan_.column(), "more tracks than the " +
+                                    std::to_string(parts_.trackcount) +
+                                    " declared");
         structural_ = true;
         return false;
       }
-      if (places_ != nullptr) places_->tracks.push_back(here(pos_));
-      pos_ += 5;
+      const textplace line = here(scan_.column());
+      if (places_ != nullptr) places_->tracks.push_back(line);
+      scan_.skip(5);
       trackhead(count);
       take();
-      if (!holes(count)) return false;
+      if (!holes(count, line)) return false;
       ++count;
     }
     if (count < parts_.trackcount) {
-      missing(howmany(parts_.trackcount, "track") + ", found " +
+      missing(counted(parts_.trackcount, "track") + ", found " +
               std::to_string(count));
     }
     return !stopped();
@@ -637,20 +694,19 @@ class textparser {
   // "track K color C", K counting from 0.
   void trackhead(std::int64_t index) {
     std::int32_t color = 0;
-    skipblanks();
-    const std::size_t at = pos_;
+    scan_.skipblanks();
+    const std::uint64_t at = scan_.column();
     const auto number = this->number(0, int32most, "a track number");
     if (number && *number != index) {
       problem(at, "expected track " + std::to_string(index) + ", found " +
                       std::to_string(*number));
     }
-    if (number && lookingat("color")) {
-      pos_ += 5;
+    if (number && accept("color")) {
       const auto read = this->number(0, 255, "a track color");
       if (read) color = static_cast<std::int32_t>(*read);
       if (read) endstatement();
     } else if (number) {
-      problem(pos_, "expected 'color', found " + token());
+      problem(scan_.column(), "expected 'color', found " + scan_.token());
     }
     parts_.trackcolor.push_back(color);
   }
@@ -658,87 +714,227 @@ class textparser {
   // The holes of one track, on the lines that start with "(". A faulty
   // item is one problem and reading goes on at the next "(": a faulty hole
   // still counts, a stray item between holes does not, and after a faulty
-  // run the count is not known.
-  bool holes(std::int64_t track) {
+  // run the count is not known. Items past the track's count are read only
+  // to count their holes.
+  bool holes(std::int64_t track, textplace line) {
     holes_.clear();
     items_.clear();
-    std::int64_t count = 0;
+    count_ = 0;
+    overrun_.reset();
     bool counted = true;
-    const auto expected = static_cast<std::int64_t>(parts_.holecount);
-    while (more() && peek() == '(') {
-      while (!atend() && !stopped()) {
-        const std::size_t start = pos_;
-        if (peek() != '(') {
-          problem(pos_, "expected '(', found " + token());
-          pos_ = std::min(line_.size(), line_.find('(', pos_));
+    while (more() && scan_.peek() == '(') {
+      while (!scan_.atend() && !stopped()) {
+        const std::uint64_t start = scan_.column();
+        if (scan_.peek() != '(') {
+          problem(start, "expected '(', found " + scan_.token());
+          scan_.skipto('(');
           continue;
         }
         runseen_ = false;
         const auto run = holeitem();
         if (!run) {
           counted = counted && !runseen_;
-          if (!runseen_) ++count;
-          pos_ = std::min(line_.size(), line_.find('(', pos_));
+          if (!runseen_) keephole(nohole, here(start));
+          scan_.skipto('(');
           continue;
         }
-        if (count + run->count > expected) {
-          problem(start, "more holes than the " + std::to_string(expected) +
-                             " of a track");
-          break;
-        }
-        items_.push_back({static_cast<std::int32_t>(count), here(start)});
-        for (std::int64_t i = 0; i < run->count; ++i) {
-          holetype hole;
-          hole.set(run->row.at(std::min(i, run->row.count() - 1)),
-                   run->column.at(std::min(i, run->column.count() - 1)));
-          holes_.push_back(hole);
-        }
-        count += run->count;
+        counted = expand(*run, here(start)) && counted;
       }
       take();
     }
-    if (counted && count < expected) {
-      missing(
-          howmany(expected, "hole") + " in track " + std::to_string(track) +
-          ", found " + std::to_string(count) +
-          (static_cast<std::int64_t>(holes_.size()) == count ? widest() : ""));
+    if (counted && count_ != parts_.holecount && !stopped()) {
+      wrongcount(track, line);
+    }
+    // Holes read past the count are let go; a short track is not filled
+    // out, since memory follows the text (and the count is a fault).
+    if (count_ > parts_.holecount) {
+      holes_.resize(static_cast<std::size_t>(parts_.holecount));
     }
     parts_.tracks.push_back(toarray(holes_));
-    holes_.clear();
-    if (places_ != nullptr) places_->holeitems.push_back(std::move(items_));
+    if (places_ != nullptr) {
+      while (!items_.empty() && items_.back().first >= parts_.holecount) {
+        items_.pop_back();
+      }
+      places_->holeitems.push_back(std::move(items_));
+    }
     items_.clear();
     return !stopped();
   }
 
-  // Where a missing hole most likely is: the longest step between the holes
-  // read.
-  std::string widest() const {
-    std::size_t after = 0;
-    std::int32_t longest = 0;
-    for (std::size_t i = 1; i < holes_.size(); ++i) {
-      const std::int32_t step = distance(holes_[i - 1], holes_[i]);
-      if (step > longest) {
-        longest = step;
-        after = i;
+  // A faulty hole: it counts, but no step leads to it or from it.
+  static constexpr holetype nohole{0, -1};
+
+  // The holes of an item, in order; one problem, and the count no longer
+  // known, when "on" leaves none.
+  bool expand(const holerun& run, textplace place) {
+    const std::int64_t rows = run.row.count(), columns = run.column.count();
+    const std::int64_t cells = std::max(rows, columns);
+    const auto cell = [&](std::int64_t i) {
+      holetype hole;
+      hole.y = run.row.at(std::min(i, rows - 1));
+      hole.x = run.column.at(std::min(i, columns - 1));
+      return hole;
+    };
+    bool any = !run.on;
+    for (std::int64_t i = 0; i < cells && !any; ++i) {
+      any = drawnon(cell(i), *run.on);
+    }
+    if (!any) {
+      problem(place.column - 1,
+              "no cell of the run is drawn with " + quotedcharacter(*run.on));
+      return false;
+    }
+    bool first = true;
+    for (std::int64_t i = 0; i < cells; ++i) {
+      const holetype hole = cell(i);
+      if (run.on && !drawnon(hole, *run.on)) continue;
+      keephole(hole, first ? std::optional(place) : std::nullopt);
+      first = false;
+    }
+    return true;
+  }
+
+  // Keeps a hole of the track, the first of an item with its place. The
+  // holes are kept up to the track's count and, for the count's check,
+  // some way past it; the items up to the one after the count ran over,
+  // the neighbour of the item where it did.
+  void keephole(const holetype& hole, std::optional<textplace> item) {
+    constexpr std::int64_t beyondcount = 512;  // two items past it, at most
+    const std::int64_t expected = parts_.holecount;
+    if (item && (!overrun_ || items_.size() <= *overrun_ + 1) &&
+        count_ <= int32most) {
+      items_.push_back({static_cast<std::int32_t>(count_), *item});
+    }
+    if (count_ < expected + beyondcount) holes_.push_back(hole);
+    ++count_;
+    if (count_ > expected && !overrun_) overrun_ = items_.size() - 1;
+  }
+
+  // The picture's character at a cell; none outside the picture.
+  bool drawnon(const holetype& hole, char c) const {
+    return hole.y >= 0 &&
+           static_cast<std::size_t>(hole.y) < parts_.picture.size() &&
+           hole.x >= 0 && hole.x < parts_.width &&
+           parts_.picture[hole.y][hole.x] == c;
+  }
+
+  // A track whose holes are not its count: one problem, with the true
+  // count, at the item where the track most likely went wrong.
+  void wrongcount(std::int64_t track, textplace line) {
+    const std::int64_t expected = parts_.holecount;
+    std::string message = "track " + std::to_string(track) + " has " +
+                          counted(count_, "hole") + ", " +
+                          std::to_string(std::abs(count_ - expected)) +
+                          (count_ > expected ? " more" : " fewer") + " than " +
+                          std::to_string(expected);
+    const std::vector<itemrecord> records = itemrecords();
+    const itemrecord* likely = likeliest(records);
+    if (likely == nullptr) {
+      problems_.push_back({line.line, line.column, std::move(message)});
+      return;
+    }
+    message += lengthamong(records, likely);
+    // A step of one cell says nothing of where a hole went missing.
+    if (likely->longest > 1) {
+      message += "; the longest step, " + counted(likely->longest, "cell") +
+                 ", is from hole " + std::to_string(likely->to - 1) + " at " +
+                 cellname(likely->from.y, likely->from.x) + " to hole " +
+                 std::to_string(likely->to) + " at " +
+                 cellname(likely->at.y, likely->at.x);
+    }
+    problems_.push_back(
+        {likely->place.line, likely->place.column, std::move(message)});
+  }
+
+  // "; this run holds 9 holes, the items beside it 5 and 5", where a run's
+  // length differs from its neighbours'.
+  static std::string lengthamong(const std::vector<itemrecord>& records,
+                                 const itemrecord* item) {
+    const auto k = static_cast<std::size_t>(item - records.data());
+    std::vector<std::int64_t> beside;
+    if (k > 0) beside.push_back(records[k - 1].count);
+    if (k + 1 < records.size()) beside.push_back(records[k + 1].count);
+    const bool differs = std::any_of(
+        beside.begin(), beside.end(),
+        [item](std::int64_t count) { return count != item->count; });
+    if (item->count < 2 || !differs) return "";
+    std::string text = "; this run holds " + counted(item->count, "hole") +
+                       (beside.size() == 1 ? ", the item beside it "
+                                           : ", the items beside it ");
+    for (std::size_t i = 0; i < beside.size(); ++i) {
+      if (i > 0) text += " and ";
+      appendnumber(text, beside[i]);
+    }
+    return text;
+  }
+
+  // Each item's count and the longest step it holds: the steps between its
+  // holes, and the step from the item before, held by both (either may be
+  // where the track went wrong).
+  std::vector<itemrecord> itemrecords() const {
+    std::vector<itemrecord> records(items_.size());
+    const auto held = static_cast<std::int64_t>(holes_.size());
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+      const std::int64_t first = items_[k].first;
+      const std::int64_t end =
+          k + 1 < items_.size() ? items_[k + 1].first : std::min(count_, held);
+      records[k].count = end - first;
+      records[k].place = items_[k].place;
+      for (std::int64_t h = std::max<std::int64_t>(first, 1);
+           h < std::min(end, held); ++h) {
+        const holetype &from = holes_[h - 1], &to = holes_[h];
+        if (from.y < 0 || to.y < 0) continue;
+        const std::int64_t step = stepbetween(from, to);
+        hold(records[k], step, h, from, to);
+        if (h == first && k > 0) hold(records[k - 1], step, h, from, to);
       }
     }
-    if (after == 0) return "";
-    const auto item = std::prev(std::upper_bound(
-        items_.begin(), items_.end(), static_cast<std::int32_t>(after),
-        [](std::int32_t hole, const textplaces::holeitem& item) {
-          return hole < item.first;
-        }));
-    return "; the longest step, " + std::to_string(longest) +
-           (longest == 1 ? " cell" : " cells") + ", is from hole " +
-           std::to_string(after - 1) + " at " + at(holes_[after - 1]) +
-           " to hole " + std::to_string(after) + " at " + at(holes_[after]) +
-           " on line " + std::to_string(item->place.line);
+    return records;
+  }
+
+  // Makes the step to hole h the record's longest when it is longer.
+  static void hold(itemrecord& record, std::int64_t step, std::int64_t h,
+                   const holetype& from, const holetype& to) {
+    if (step <= record.longest) return;
+    record.longest = step;
+    record.to = h;
+    record.from = from;
+    record.at = to;
+  }
+
+  // The item that holds the longest step; where steps tie, the first run
+  // whose length differs from both neighbours', else from one. When the
+  // count ran over, only the items up to there are looked at.
+  const itemrecord* likeliest(const std::vector<itemrecord>& records) const {
+    if (records.empty()) return nullptr;
+    const std::size_t last =
+        overrun_ ? std::min(*overrun_ + 1, records.size()) : records.size();
+    std::int64_t longest = -1;
+    for (std::size_t i = 0; i < last; ++i) {
+      longest = std::max(longest, records[i].longest);
+    }
+    const auto differs = [&records](std::size_t i, std::size_t j) {
+      return j < records.size() && records[j].count != records[i].count;
+    };
+    const itemrecord* first = nullptr;
+    const itemrecord* onedifferent = nullptr;
+    for (std::size_t i = 0; i < last; ++i) {
+      const itemrecord& record = records[i];
+      if (record.longest != longest) continue;
+      if (first == nullptr) first = &record;
+      if (record.count < 2) continue;
+      const bool before = i == 0 || differs(i, i - 1);
+      const bool after = i + 1 == records.size() || differs(i, i + 1);
+      if (before && after) return &record;
+      if ((before || after) && onedifferent == nullptr) onedifferent = &record;
+    }
+    return onedifferent != nullptr ? onedifferent : first;
   }
 
   bool finish() {
     if (!expect("finish")) return false;
-    skipblanks();
-    if (places_ != nullptr) places_->finish = here(pos_);
+    scan_.skipblanks();
+    if (places_ != nullptr) places_->finish = here(scan_.column());
     const auto found = hole("the finish");
     if (found) {
       parts_.finish = *found;
@@ -750,37 +946,39 @@ class textparser {
 
   // ---- problems and places ----
 
-  textplace here(std::size_t column) const {
-    return {lines_.number(), column + 1};
+  textplace here(std::uint64_t column) const {
+    return {scan_.line(), column + 1};
   }
 
-  void problem(std::size_t column, std::string message) {
-    problems_.push_back({lines_.number(), column + 1, std::move(message)});
+  void problem(std::uint64_t column, std::string message) {
+    problems_.push_back({scan_.line(), column + 1, std::move(message)});
   }
 
   void atendoftext(std::string message) {
-    problems_.push_back({lines_.number() + 1, 1, std::move(message)});
+    problems_.push_back({scan_.line() + 1, 1, std::move(message)});
   }
 
   // Something counted fell short: said where the next statement stands.
   void missing(const std::string& what) {
     if (stopped()) return;
     if (more()) {
-      problem(pos_, "expected " + what);
+      problem(scan_.column(), "expected " + what);
     } else {
       atendoftext("expected " + what + " before the end");
     }
   }
 
-  linereader lines_;
-  std::string line_;
-  std::size_t pos_ = 0;
+  textscanner scan_;
   bool atstatement_ = false;
   bool structural_ = false;
   std::string cells_;
+  // The track being read: its holes (some way past its count), its items,
+  // and the holes counted.
   std::vector<holetype> holes_;
-  std::vector<textplaces::holeitem> items_;  // the current track's
-  bool runseen_ = false;  // whether the item being read has a run
+  std::vector<textplaces::holeitem> items_;
+  std::int64_t count_ = 0;
+  std::optional<std::size_t> overrun_;  // the item where the count ran over
+  bool runseen_ = false;                // whether the item being read has a run
   boardparts parts_;
   textplaces* places_;
   std::vector<textproblem> problems_;
@@ -802,20 +1000,69 @@ textplace textplaces::hole(std::int32_t track, std::int32_t hole) const {
   return std::prev(after)->place;
 }
 
+textplace textplaces::colorcell(std::int32_t row, std::int32_t column) const {
+  if (!fills.empty()) {
+    const fillplace* covering = nullptr;
+    for (auto fill = fills.rbegin(); fill != fills.rend(); ++fill) {
+      if (row < fill->top || row > fill->bottom || column < fill->left ||
+          column > fill->right) {
+        continue;
+      }
+      if (fill->value >= paircount) return fill->place;
+      if (covering == nullptr) covering = &*fill;
+    }
+    return covering != nullptr ? covering->place : colormap;
+  }
+  if (row < 0 || static_cast<std::size_t>(row) >= colormaprows.size()) {
+    return {};
+  }
+  const textplace bar = colormaprows[row];
+  if (static_cast<std::size_t>(row) < colormapdigits.size() &&
+      colormapdigits[row]) {
+    return {bar.line, bar.column + 1 + static_cast<std::uint64_t>(column)};
+  }
+  const auto cell = std::lower_bound(
+      colormapcells.begin(), colormapcells.end(), std::pair(row, column),
+      [](const cellplace& cell, std::pair<std::int32_t, std::int32_t> at) {
+        return std::pair(cell.row, cell.column) < at;
+      });
+  if (cell != colormapcells.end() && cell->row == row &&
+      cell->column == column) {
+    return cell->place;
+  }
+  return bar;
+}
+
 textplace textplaces::of(const boardproblem& problem) const {
-  const auto in = [](const std::vector<textplace>& places, std::int32_t at) {
-    return at >= 0 && static_cast<std::size_t>(at) < places.size()
-               ? places[at]
-               : textplace();
-  };
   switch (problem.kind) {
     case problemkind::colorindex:
-      return in(colormaprows, problem.row);
+      return colorcell(problem.row, problem.column);
     case problemkind::trackcolor:
-      return in(tracks, problem.track);
+      return problem.track >= 0 &&
+                     static_cast<std::size_t>(problem.track) < tracks.size()
+                 ? tracks[problem.track]
+                 : textplace();
     default:
       return problem.track < 0 ? finish : hole(problem.track, problem.hole);
   }
+}
+
+textplace placefinder::operator()(const boardproblem& problem) {
+  if (problem.track < 0 || problem.hole < 0 ||
+      static_cast<std::size_t>(problem.track) >= places_.holeitems.size()) {
+    return places_.of(problem);
+  }
+  const auto& items = places_.holeitems[problem.track];
+  if (problem.track != track_ || item_ >= items.size() ||
+      items[item_].first > problem.hole) {
+    track_ = problem.track;  // a track begun, or an earlier hole: anew
+    item_ = 0;
+  }
+  while (item_ + 1 < items.size() && items[item_ + 1].first <= problem.hole) {
+    ++item_;
+  }
+  if (item_ >= items.size() || items[item_].first > problem.hole) return {};
+  return items[item_].place;
 }
 
 namespace {

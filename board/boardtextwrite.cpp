@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "board/boardtext.h"
+#include "board/textfills.h"
+#include "board/words.h"
 
 namespace boards {
 namespace {
@@ -83,20 +85,24 @@ void rowend(textwriter& out, unsigned char last) {
   out.put('\n');
 }
 
-void picturerow(textwriter& out, const char* row, std::int32_t width) {
-  constexpr char hex[] = "0123456789abcdef";
-  out.put('|');
-  for (std::int32_t c = 0; c < width; ++c) {
-    const auto byte = static_cast<unsigned char>(row[c]);
-    if (byte == '\\') {
-      out.text("\\\\");
-    } else if (byte >= ' ' && byte <= '~') {
-      out.put(static_cast<char>(byte));
-    } else {
-      const char escaped[] = {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
-      out.text(std::string_view(escaped, 4));
-    }
+// A picture byte as rows write it: printable ASCII as itself, "\\" for a
+// backslash, "\xHH" for any other byte.
+void character(textwriter& out, char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte == '\\') {
+    out.text("\\\\");
+  } else if (byte >= ' ' && byte <= '~') {
+    out.put(c);
+  } else {
+    const char escaped[] = {'\\', 'x', hexdigits[byte >> 4],
+                            hexdigits[byte & 15]};
+    out.text(std::string_view(escaped, 4));
   }
+}
+
+void picturerow(textwriter& out, const char* row, std::int32_t width) {
+  out.put('|');
+  for (std::int32_t c = 0; c < width; ++c) character(out, row[c]);
   out.put('|');
   rowend(out, static_cast<unsigned char>(row[width]));
 }
@@ -118,6 +124,50 @@ void colormaprow(textwriter& out, const unsigned char* row,
   }
   out.put(digits ? '|' : ']');
   rowend(out, row[width]);
+}
+
+// The length of the colormap's rows in the text.
+std::uint64_t colormaplength(const boardtype& board) {
+  std::uint64_t length = 0;
+  for (std::int32_t r = 0; r < board.height; ++r) {
+    const unsigned char* row = board.colormap[r].get();
+    std::uint64_t digits = 3, numbers = 2;  // bars or brackets, newline
+    for (std::int32_t c = 0; c < board.width; ++c) {
+      numbers += (c > 0) + (row[c] < 10 ? 1 : row[c] < 100 ? 2 : 3);
+      if (row[c] >= 36) digits = 0;
+    }
+    length += digits != 0 ? digits + static_cast<std::uint64_t>(board.width)
+                          : numbers;
+  }
+  return length;
+}
+
+void span(textwriter& out, std::int32_t first, std::int32_t last) {
+  out.number(first);
+  if (last == first) return;
+  out.text("..");
+  out.number(last);
+}
+
+// "fill N (R1..R2, C1..C2) on 'C'", the rectangle left out where it is the
+// whole picture.
+void fill(textwriter& out, const boardtype& board, const filltype& fill) {
+  out.text("fill ");
+  out.number(fill.value);
+  if (fill.top != 0 || fill.left != 0 || fill.bottom != board.height - 1 ||
+      fill.right != board.width - 1) {
+    out.text(" (");
+    span(out, fill.top, fill.bottom);
+    out.text(", ");
+    span(out, fill.left, fill.right);
+    out.put(')');
+  }
+  if (fill.on) {
+    out.text(" on '");
+    character(out, *fill.on);
+    out.put('\'');
+  }
+  out.put('\n');
 }
 
 std::string colorname(unsigned char color) {
@@ -157,39 +207,113 @@ bool moves(const holetype* holes, std::int32_t i) {
   return a.row != b.row || a.column != b.column;
 }
 
-// Splits a track into the fewest items: single holes and runs of three or
-// more holes that share a step (a step that moves: coordinates are bytes, so
-// a run holds at most 256 holes). Among equally few, the longest item first
-// is taken, so a track has one split. Gives the holes of each item in turn.
-// A run ends at the end of its step or one hole before, where that hole can
-// start the next run: ending earlier never saves an item.
-std::vector<unsigned char> splittrack(const holetype* holes,
-                                      std::int32_t count) {
+int sign(int value) { return (value > 0) - (value < 0); }
+
+// The steps of runs drawn on one character: from a hole to the next along a
+// row, a column or a diagonal, both on the same character and no cell of
+// it between them. Such steps in a row, in one direction, make a run "on"
+// that character.
+class drawnsteps {
+ public:
+  explicit drawnsteps(const boardtype& board)
+      : board_(board), size_(board.arraysizes()) {}
+
+  // The direction of the step from hole a to hole b, 0 when it is none:
+  // rows and columns each -1, 0 or 1, packed.
+  int direction(const holetype& from, const holetype& to) const {
+    const cell a(from), b(to);
+    const int rows = b.row - a.row, columns = b.column - a.column;
+    if ((rows == 0 && columns == 0) ||
+        (rows != 0 && columns != 0 && std::abs(rows) != std::abs(columns))) {
+      return 0;
+    }
+    if (!inside(a) || !inside(b) || at(a.row, a.column) != at(b.row, b.column))
+      return 0;
+    const int down = sign(rows), across = sign(columns);
+    const char drawn = at(a.row, a.column);
+    for (int r = a.row + down, c = a.column + across;
+         r != b.row || c != b.column; r += down, c += across) {
+      if (at(r, c) == drawn) return 0;
+    }
+    return (down + 1) * 3 + (across + 1) + 1;
+  }
+
+  char at(int row, int column) const { return board_.picture[row][column]; }
+
+ private:
+  bool inside(const cell& c) const {
+    return c.row < size_.height && c.column < size_.width;
+  }
+
+  const boardtype& board_;
+  const boardtype::sizestype size_;
+};
+
+// An item of a track: how many holes, and whether it is a run on the
+// character its holes are drawn with.
+struct itemshape {
+  unsigned char length = 0;  // less one
+  bool on = false;
+};
+
+// Splits a track into the fewest items: single holes, runs of three or more
+// holes that share a step (a step that moves: coordinates are bytes, so a
+// run holds at most 256 holes), and runs of three or more holes that are
+// every cell of one character along a line. Among equally few, the longest
+// plain run first is taken, and a run on a character only where it takes
+// fewer items, so a track has one split. Gives the shape of each item in
+// turn. A run ends at its last possible hole or one of the two before, where
+// that hole can start the next run: ending earlier never saves an item.
+std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track) {
+  const holetype* holes = board.tracks[track].get();
+  const std::int32_t count = board.holecount;
   constexpr std::int32_t window = 512;  // beyond the longest run and one
-  std::vector<unsigned char> lengths(static_cast<std::size_t>(count));
+  std::vector<itemshape> shapes(static_cast<std::size_t>(count));
   std::int32_t fewest[window] = {};  // items from a hole to the end, by hole
   const auto items = [&fewest](std::int32_t from) -> std::int32_t& {
     return fewest[from % window];
   };
+  const drawnsteps drawn(board);
   items(count) = 0;
-  std::int32_t reach = count - 1;  // the last hole of the run from i
+  std::int32_t reach = count - 1;    // the last hole of the run from i
+  std::int32_t onreach = count - 1;  // the last of the run on a character
+  int nextdirection = 0;             // of the step from i + 1
   for (std::int32_t i = count - 1; i >= 0; --i) {
     if (i + 1 < count && moves(holes, i)) {
       if (i + 2 >= count || !samestep(holes, i, i + 1)) reach = i + 1;
     } else {
       reach = i;
     }
+    const int direction =
+        i + 1 < count ? drawn.direction(holes[i], holes[i + 1]) : 0;
+    if (direction == 0) {
+      onreach = i;
+    } else if (direction != nextdirection) {
+      onreach = i + 1;
+    }
+    nextdirection = direction;
     std::int32_t length = 1, best = 1 + items(i + 1);
-    for (const std::int32_t end : {reach - 1, reach}) {
+    for (const std::int32_t end : {reach - 2, reach - 1, reach}) {
       if (end - i + 1 >= 3 && 1 + items(end + 1) <= best) {
         length = end - i + 1;
         best = 1 + items(end + 1);
       }
     }
-    lengths[i] = static_cast<unsigned char>(length - 1);
+    const std::int32_t plain = best;
+    bool on = false;
+    for (const std::int32_t end : {onreach - 2, onreach - 1, onreach}) {
+      if (end - i + 1 < 3) continue;
+      const std::int32_t total = 1 + items(end + 1);
+      if (total < plain && total <= best) {
+        length = end - i + 1;
+        best = total;
+        on = true;
+      }
+    }
+    shapes[i] = {static_cast<unsigned char>(length - 1), on};
     items(i) = best;
   }
-  return lengths;
+  return shapes;
 }
 
 void hole(textwriter& out, const holetype& hole) {
@@ -223,8 +347,22 @@ void run(textwriter& out, const holetype& first, const holetype& second,
   out.put(')');
 }
 
+// A run on a character: every cell from the first hole to the last, a step
+// at a time, that is drawn with it.
+void runon(textwriter& out, const boardtype& board, const holetype& first,
+           const holetype& last) {
+  const cell a(first), z(last);
+  out.put('(');
+  side(out, a.row, z.row, sign(z.row - a.row));
+  out.text(", ");
+  side(out, a.column, z.column, sign(z.column - a.column));
+  out.text(") on '");
+  character(out, board.picture[a.row][a.column]);
+  out.put('\'');
+}
+
 void holenumbers(textwriter& out, std::int32_t first, std::int32_t last) {
-  out.text("  # ");
+  out.text(last > first ? "  # holes " : "  # hole ");
   out.number(first);
   if (last > first) {
     out.put('-');
@@ -245,16 +383,20 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
   out.number(static_cast<unsigned char>(board.trackcolor[index]));
   out.put('\n');
   const holetype* holes = board.tracks[index].get();
-  const std::vector<unsigned char> lengths = splittrack(holes, board.holecount);
+  const std::vector<itemshape> shapes = splittrack(board, index);
   std::int32_t singles = 0;  // on the line being written
   for (std::int32_t i = 0; i < board.holecount;) {
-    const std::int32_t length = lengths[i] + 1;
+    const std::int32_t length = shapes[i].length + 1;
     if (singles > 0 && (length > 1 || singles == holesperline)) {
       holenumbers(out, i - singles, i - 1);
       singles = 0;
     }
     if (length > 1) {
-      run(out, holes[i], holes[i + 1], holes[i + length - 1]);
+      if (shapes[i].on) {
+        runon(out, board, holes[i], holes[i + length - 1]);
+      } else {
+        run(out, holes[i], holes[i + 1], holes[i + length - 1]);
+      }
       holenumbers(out, i, i + length - 1);
     } else {
       if (singles > 0) out.put(' ');
@@ -269,7 +411,8 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
 
 }  // namespace
 
-bool writeboardtext(const boardtype& board, const bytesink& sink) {
+bool writeboardtext(const boardtype& board, const bytesink& sink,
+                    const textoptions& options) {
   // The text holds what the file holds, and nothing the file refuses.
   if (!checkencodable(board).ok()) return false;
   textwriter out(sink);
@@ -290,8 +433,14 @@ bool writeboardtext(const boardtype& board, const bytesink& sink) {
     picturerow(out, board.picture[r].get(), board.width);
   }
   out.text("\ncolormap\n");
-  for (std::int32_t r = 0; r < board.height; ++r) {
-    colormaprow(out, board.colormap[r].get(), board.width);
+  const auto fills =
+      options.fills ? findfills(board, colormaplength(board)) : std::nullopt;
+  if (fills) {
+    for (const filltype& each : *fills) fill(out, board, each);
+  } else {
+    for (std::int32_t r = 0; r < board.height; ++r) {
+      colormaprow(out, board.colormap[r].get(), board.width);
+    }
   }
   if (board.paircount > 0) out.put('\n');
   for (std::int32_t i = 0; i < board.paircount; ++i) {
@@ -304,12 +453,23 @@ bool writeboardtext(const boardtype& board, const bytesink& sink) {
   return out.finish();
 }
 
+bool writeboardtext(const boardtype& board, const bytesink& sink) {
+  return writeboardtext(board, sink, textoptions());
+}
+
 std::string writeboardtext(const boardtype& board) {
+  return writeboardtext(board, textoptions());
+}
+
+std::string writeboardtext(const boardtype& board, const textoptions& options) {
   std::string text;
-  writeboardtext(board, [&text](std::span<const unsigned char> piece) {
-    text.append(reinterpret_cast<const char*>(piece.data()), piece.size());
-    return true;
-  });
+  writeboardtext(
+      board,
+      [&text](std::span<const unsigned char> piece) {
+        text.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+        return true;
+      },
+      options);
   return text;
 }
 

@@ -1,7 +1,7 @@
 // The fuzz entry point over the board's text. Every input must either be
 // refused with located problems and the board untouched, or build a board
-// whose text builds the same board again and is itself the same text;
-// anything else aborts.
+// whose text, with rows and with fills, builds the same board again and is
+// itself the same text; anything else aborts.
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,10 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       std::abort();
     return 0;
   }
-  const std::string written = boards::writeboardtext(board);
-  boardtype again;
-  if (!boards::readboardtext(written, again).empty()) std::abort();
-  if (boards::encodeboard(again) != boards::encodeboard(board)) std::abort();
-  if (boards::writeboardtext(again) != written) std::abort();
+  for (const bool fills : {false, true}) {
+    const std::string written =
+        boards::writeboardtext(board, boards::textoptions{.fills = fills});
+    boardtype again;
+    if (!boards::readboardtext(written, again).empty()) std::abort();
+    if (boards::encodeboard(again) != boards::encodeboard(board)) std::abort();
+    if (boards::writeboardtext(again, boards::textoptions{.fills = fills}) !=
+        written)
+      std::abort();
+  }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "tests/sampleboard.h"
 
@@ -37,6 +38,22 @@ boardtype randomboard(std::mt19937& random) {
     }
     if (below(3) != 0) board.picture[r][board.width] = 0;
     if (below(3) != 0) board.colormap[r][board.width] = 0;
+  }
+  // Half the colormaps are bands: rectangles, some on one character.
+  for (int band = below(2) * below(6); band > 0; --band) {
+    const int top = below(board.height + 1), left = below(board.width + 1);
+    const int value = below(4) == 0 ? below(256) : below(4);
+    const bool everywhere = below(2) == 0;
+    const char on = tricky[below(8)];
+    for (std::int32_t r = top; r < board.height; ++r) {
+      for (std::int32_t c = left; c <= board.width; ++c) {
+        const bool drawn = everywhere || board.picture[r][c] == on;
+        if (c == board.width)
+          board.colormap[r][c] = 0;
+        else if (drawn)
+          board.colormap[r][c] = static_cast<unsigned char>(value);
+      }
+    }
   }
   for (std::int32_t i = 0; i < board.paircount; ++i) {
     board.pairs[i][0] = static_cast<unsigned char>(below(256));
@@ -79,15 +96,91 @@ const std::string small =
 
 TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
   std::mt19937 random(1208);
-  for (int run = 0; run < 500; ++run) {
+  int filled = 0;
+  for (int run = 0; run < 1000; ++run) {
     const boardtype board = randomboard(random);
+    for (const bool fills : {false, true}) {
+      const std::string text =
+          writeboardtext(board, textoptions{.fills = fills});
+      filled += text.find("\nfill ") != std::string::npos;
+      boardtype built;
+      const auto problems = readboardtext(text, built);
+      ASSERT_TRUE(problems.empty())
+          << run << ": " << problems[0].message << "\n"
+          << text;
+      ASSERT_EQ(encodeboard(built), encodeboard(board)) << text;
+      ASSERT_EQ(writeboardtext(built, textoptions{.fills = fills}), text);
+    }
+  }
+  EXPECT_GT(filled, 100);  // the fills were tried, not always refused
+}
+
+// The scanner's pieces end anywhere: inside a number, an escape, a row
+// read again for its length. Handed out a few bytes at a time, a text
+// reads as it does whole, faults and places alike.
+TEST(Boardtext, ATextReadsTheSameInPiecesOfAnySize) {
+  std::mt19937 random(5);
+  for (int run = 0; run < 300; ++run) {
+    std::string text =
+        writeboardtext(randomboard(random), textoptions{.fills = run % 2 == 0});
+    if (run % 3 == 0) text[random() % text.size()] = "|\\x9(.#"[random() % 7];
+    std::span<const unsigned char> rest(
+        reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    const bytesource pieces = [&](std::size_t most) {
+      const std::size_t length =
+          std::min<std::size_t>({most, rest.size(), 1 + random() % 7});
+      const auto piece = rest.first(length);
+      rest = rest.subspan(length);
+      return piece;
+    };
+    boardtype whole, pieced;
+    const auto expected = readboardtext(text, whole);
+    const auto found = readboardtext(pieces, pieced);
+    ASSERT_EQ(found.size(), expected.size()) << text;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].message, expected[i].message);
+      EXPECT_EQ(std::pair(found[i].line, found[i].column),
+                std::pair(expected[i].line, expected[i].column));
+    }
+    EXPECT_EQ(encodeboard(pieced), encodeboard(whole));
+  }
+}
+
+// Rows of dots in groups, parted by bars and blanks, a track running along
+// each row in turn: one run "on '.'" a row, and nothing else.
+TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
+  std::mt19937 random(22);
+  for (int run = 0; run < 50; ++run) {
+    const auto below = [&random](int n) {
+      return std::uniform_int_distribution<int>(0, n - 1)(random);
+    };
+    const int height = 1 + below(8), width = 3 + below(60);
+    std::vector<std::pair<int, int>> holes;
+    std::vector<std::string> rows(height);
+    for (int r = 0; r < height; ++r) {
+      for (int c = 0; c < width; ++c)
+        rows[r] += below(4) ? '.' : "| "[below(2)];
+      rows[r][0] = rows[r][1] = rows[r][width - 1] = '.';
+      for (int i = 0; i < width; ++i) {
+        const int c = r % 2 ? width - 1 - i : i;
+        if (rows[r][c] == '.') holes.emplace_back(r, c);
+      }
+    }
+    boardtype board(height, width, static_cast<std::int32_t>(holes.size()), 1,
+                    1);
+    for (int r = 0; r < height; ++r) {
+      std::copy(rows[r].begin(), rows[r].end(), board.picture[r].get());
+    }
+    for (std::size_t i = 0; i < holes.size(); ++i) {
+      board.tracks[0][i].set(holes[i].first, holes[i].second);
+    }
     const std::string text = writeboardtext(board);
+    const std::string track = text.substr(text.find("track 0"));
+    EXPECT_EQ(std::count(track.begin(), track.end(), '\n'), height + 3)
+        << track;
     boardtype built;
-    const auto problems = readboardtext(text, built);
-    ASSERT_TRUE(problems.empty()) << run << ": " << problems[0].message << "\n"
-                                  << text;
-    ASSERT_EQ(encodeboard(built), encodeboard(board)) << text;
-    ASSERT_EQ(writeboardtext(built), text);
+    ASSERT_TRUE(readboardtext(text, built).empty());
+    EXPECT_EQ(encodeboard(built), encodeboard(board));
   }
 }
 
@@ -152,15 +245,15 @@ TEST(Boardtext, FaultsAreLocated) {
             "15:1: a diagonal run takes as many rows as columns, found 2 rows "
             "and 3 columns");
   EXPECT_EQ(with("(0, 1)", "(0, 1..2)"),
-            "16:3: more holes than the 2 of a track");
+            "15:1: track 0 has 3 holes, 1 more than 2; this run holds 2 "
+            "holes, the item beside it 1");
   EXPECT_EQ(with("width 3", "width 2147483648"),
             "2:7: width 2147483648 is above 2147483647");
   EXPECT_EQ(with("holes 2", "holes -1"), "4:7: holes -1 is below 0");
   EXPECT_EQ(with("height 2", "height 3"),
             "10:1: expected 3 picture rows, found 2");
   EXPECT_EQ(with("pair 0 7\n", ""), "13:1: expected 1 pair, found 0");
-  EXPECT_EQ(with("  (1, 2)\n", ""),
-            "16:1: expected 2 holes in track 0, found 1");
+  EXPECT_EQ(with("  (1, 2)\n", ""), "15:1: track 0 has 1 hole, 1 fewer than 2");
   EXPECT_EQ(with("colormap", "colourmap"),
             "10:1: expected 'colormap', found 'colourmap'");
   EXPECT_EQ(with("track 0 color 0", "track 0 colour 0"),
@@ -169,7 +262,27 @@ TEST(Boardtext, FaultsAreLocated) {
             "18:1: text after the end of the board");
   EXPECT_EQ(with("finish (1, 1)\n", ""),
             "17:1: expected 'finish' before the end");
-  // Memory follows the text: a huge row is refused once three cells are read.
+  EXPECT_EQ(with("finish (1, 1)", "finish (1, 256)"),
+            "17:12: the finish column 256 is above 255");
+  EXPECT_EQ(with("\\x00", "\\x0g"),
+            "9:2: bad escape: '\\\\' is a backslash, '\\xHH' any byte");
+  EXPECT_EQ(with("255", "2555555555555555555555555555"),
+            "12:7: a color index 255555555555555555555555... is above 255");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) on 'z'"),
+            "16:3: no cell of the run is drawn with 'z'");
+  EXPECT_EQ(with("(1, 2)", "(1, 2) on '\\q'"),
+            "16:14: expected a character: as in picture rows, '\\\\' is a "
+            "backslash, '\\xHH' any byte");
+  EXPECT_EQ(with("|012|\n[0 10 255]", "fill 1 (0..2, 1)"),
+            "11:12: row 2 is outside the 3x2 picture");
+  EXPECT_EQ(with("|012|\n[0 10 255]", "fill 256"),
+            "11:6: a color index 256 is above 255");
+  EXPECT_EQ(with("|012|\n[0 10 255]", "fill 1 (0, 0..1) on"),
+            "11:20: expected ''', found the end of the line");
+  // Memory follows the text: a track is not made as long as it claims, and
+  // a huge row is refused once three cells are read.
+  EXPECT_EQ(with("holes 2", "holes 2000000000"),
+            "15:1: track 0 has 2 holes, 1999999998 fewer than 2000000000");
   EXPECT_EQ(with("width 3", "width 2147483647"),
             "8:6: the row has 3 characters; the width is 2147483647");
 }
@@ -188,7 +301,8 @@ TEST(Boardtext, ReportsEveryFaultThatStandsOnItsOwn) {
   problems = readboardtext(text, board);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_EQ(problems[0].message, "expected '(', found ','");
-  EXPECT_EQ(problems[1].message, "more holes than the 2 of a track");
+  EXPECT_EQ(problems[1].message.substr(0, 34),
+            "track 0 has 3 holes, 1 more than 2");
   // However many faults a line holds, at most 20 are told.
   text = small;
   std::string bad;
@@ -204,12 +318,126 @@ TEST(Boardtext, AShortTrackSaysWhereTheGapMostLikelyIs) {
   const std::size_t run = text.find("(0, 0..9)");
   ASSERT_NE(run, std::string::npos);
   text.replace(run, 9, "(0, 0..3)\n(0, 5..9)");
-  const std::string line =
-      std::to_string(std::count(text.begin(), text.begin() + run, '\n') + 2);
-  EXPECT_EQ(readboardtext(text, board).front().message,
-            "expected 10 holes in track 0, found 9; the longest step, 2 "
-            "cells, is from hole 3 at (0, 3) to hole 4 at (0, 5) on line " +
-                line);
+  const auto problems = readboardtext(text, board);
+  EXPECT_EQ(problems.front().message,
+            "track 0 has 9 holes, 1 fewer than 10; this run holds 4 holes, the "
+            "item beside it 5; the longest step, 2 cells, is from hole 3 at "
+            "(0, 3) to hole 4 at (0, 5)");
+  EXPECT_EQ(problems.front().line,
+            std::count(text.begin(), text.begin() + run, '\n') + 1);
+}
+
+// A track of 61 holes in groups of five, one run a group: a run with a
+// wrong end is told at that run, with the true count, whether it holds too
+// many holes or too few; so is a group left out.
+TEST(Boardtext, AWrongHoleCountIsToldAtTheLikeliestItem) {
+  std::string runs;
+  for (int group = 0; group < 12; ++group) {
+    runs += "(2, " + std::to_string(group * 6) + ".." +
+            std::to_string(group * 6 + 4) + ")\n";
+  }
+  runs += "(3, 71)\n";
+  const std::string head =
+      "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs 1\n"
+      "picture\n" +
+      std::string(4, '|') + "\n";
+  const struct {
+    std::string from, to;
+    std::string message;
+  } slips[] = {
+      {"(2, 54..58)", "(2, 54..62)",
+       "track 0 has 65 holes, 4 more than 61; this run holds 9 holes, the "
+       "items beside it 5 and 5; the longest step, 2 cells, is from hole 44 at "
+       "(2, 52) to hole 45 at (2, 54)"},
+      {"(2, 18..22)", "(2, 18..20)",
+       "track 0 has 59 holes, 2 fewer than 61; this run holds 3 holes, the "
+       "items beside it 5 and 5; the longest step, 4 cells, is from hole 17 at "
+       "(2, 20) to hole 18 at (2, 24)"},
+      {"(2, 30..34)\n", "",
+       "track 0 has 56 holes, 5 fewer than 61; the longest step, 8 cells, is "
+       "from hole 24 at (2, 28) to hole 25 at (2, 36)"},
+  };
+  for (const auto& slip : slips) {
+    std::string text = runs;
+    const std::size_t at = text.find(slip.from);
+    text.replace(at, slip.from.size(), slip.to);
+    text = "track 0 color 0\n" + text + "finish (0, 0)\n";
+    std::string picture;
+    for (int r = 0; r < 4; ++r) picture += "|" + std::string(72, '.') + "|\n";
+    text =
+        "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs "
+        "1\npicture\n" +
+        picture + "colormap\nfill 0\npair 0 0\n" + text;
+    boardtype board;
+    const auto problems = readboardtext(text, board);
+    ASSERT_EQ(problems.size(), 1u) << slip.to;
+    EXPECT_EQ(problems[0].message, slip.message);
+    const std::size_t item = text.find(slip.to.empty() ? "(2, 24" : slip.to);
+    EXPECT_EQ(problems[0].line,
+              std::count(text.begin(), text.begin() + item, '\n') + 1);
+  }
+  (void)head;
+}
+
+// Colormap warnings stand at the cell's own column, or at its fill line.
+TEST(Boardtext, AColormapCellIsPlacedAtItsOwnColumn) {
+  const std::string from = "|012|\n[0 10 255]";
+  const struct {
+    std::string colormap;
+    std::int32_t row, column;
+    std::uint64_t line, at;
+  } cells[] = {
+      {"|012|\n[0 10 255]", 0, 2, 11, 4},
+      {"|012|\n[0 10 255]", 1, 2, 12, 7},
+      {"|012|\n[0  10 255]", 1, 1, 12, 5},
+      {"fill 3\nfill 0 (1, 0..2)\nfill 2 (0..1, 1) on '\\\\'", 0, 0, 11, 1},
+      {"fill 3\nfill 0 (1, 0..2)\nfill 2 (0..1, 1) on '\\\\'", 0, 1, 13, 1},
+  };
+  for (const auto& cell : cells) {
+    std::string text = small;
+    text.replace(text.find(from), from.size(), cell.colormap);
+    boardtype board;
+    textplaces places;
+    ASSERT_TRUE(readboardtext(text, board, places).empty()) << cell.colormap;
+    boardproblem problem;
+    problem.kind = problemkind::colorindex;
+    problem.row = cell.row;
+    problem.column = cell.column;
+    const textplace place = places.of(problem);
+    EXPECT_EQ(std::pair(place.line, place.column),
+              std::pair(cell.line, cell.at))
+        << cell.colormap;
+  }
+}
+
+// A comment or a row is never held whole, however long its line.
+TEST(Boardtext, ALongLineIsReadAPieceAtATime) {
+  std::string text = small;
+  text.replace(text.find("# the last byte"), 15, "#");
+  const std::size_t cut = text.find("#") + 1;
+  const std::string filler(boardpiecelength, 'x');
+  std::size_t handed = 0;
+  const std::size_t pieces = 64;  // 4 MiB of comment
+  bytesource source = [&](std::size_t) -> std::span<const unsigned char> {
+    const std::string* from = &text;
+    std::size_t at = handed;
+    if (handed >= cut && handed < cut + pieces * filler.size()) {
+      from = &filler;
+      at = (handed - cut) % filler.size();
+    } else if (handed >= cut) {
+      at = handed - pieces * filler.size();
+    }
+    const std::size_t end =
+        from == &filler ? filler.size() : (handed < cut ? cut : text.size());
+    const std::span<const unsigned char> piece(
+        reinterpret_cast<const unsigned char*>(from->data()) + at,
+        std::min(end - at, boardpiecelength));
+    handed += piece.size();
+    return piece;
+  };
+  boardtype board;
+  ASSERT_TRUE(readboardtext(source, board).empty());
+  EXPECT_EQ(board.picture[1][3], 7);
 }
 
 TEST(Boardtext, EveryCutOfATextIsBuiltOrRefusedWithAPlace) {
@@ -225,5 +453,39 @@ TEST(Boardtext, EveryCutOfATextIsBuiltOrRefusedWithAPlace) {
     if (problems.empty()) {
       ASSERT_GT(length, text.rfind("finish"));
     }
+  }
+}
+
+// A hole on a character or a color unlike nearly all of its track's others
+// is one problem of its own kind; a track split between two is none, and a
+// hole on a blank cell is told only as that.
+TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
+  const struct {
+    int column;
+    char drawn;
+    unsigned char color;
+    int unlike;
+  } cases[] = {{5, '.', 1, 0}, {5, '7', 1, 1}, {5, '.', 2, 1},
+               {5, '7', 2, 2}, {5, ' ', 2, 0}, {25, '.', 1, 0}};
+  for (const auto& each : cases) {
+    boardtype board(2, 30, 20, 1, 3);
+    for (std::int32_t c = 0; c < 30; ++c) {
+      board.picture[0][c] = c < 20 ? '.' : '-';
+      board.colormap[0][c] = c < 20 ? 1 : 2;
+    }
+    board.picture[0][each.column] = each.drawn;
+    board.colormap[0][each.column] = each.color;
+    for (std::int32_t i = 0; i < 20; ++i) board.tracks[0][i].set(0, i);
+    // Half the holes off the dots leave no "nearly all".
+    if (each.column == 25) {
+      for (std::int32_t i = 10; i < 20; ++i) board.tracks[0][i].set(0, i + 10);
+    }
+    const auto problems = checkboard(board, checkoptions{.maxstep = 20});
+    EXPECT_EQ(std::count_if(problems.begin(), problems.end(),
+                            [](const boardproblem& problem) {
+                              return problem.kind == problemkind::unlike;
+                            }),
+              each.unlike)
+        << each.drawn << int(each.color);
   }
 }

@@ -23,9 +23,9 @@
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "board/bytesources.h"
+#include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
-#include "tools/counted.h"
 #include "tools/quote.h"
 
 namespace {
@@ -33,10 +33,11 @@ namespace {
 constexpr char tool[] = "trackbuild";
 constexpr char usage[] =
     "usage: trackbuild [--strict] [--sync] [--json] TEXT OUTPUT\n"
-    "Makes the board written as text in TEXT (\"-\": standard input) into "
-    "the\nboard file OUTPUT, warning of what looks wrong at its place in "
-    "TEXT.\n--strict: a warning fails the build and OUTPUT is left as it "
-    "was.\n--sync: the board is on the disk before trackbuild ends.\n"
+    "Makes the board written as text in TEXT (\"-\": standard input) into\n"
+    "the board file OUTPUT, warning of what looks wrong at its place in TEXT.\n"
+    "The text's syntax is in board(5).\n"
+    "--strict: a warning fails the build and OUTPUT is left as it was.\n"
+    "--sync: the board is on the disk before trackbuild ends.\n"
     "OUTPUT \"-\" writes the board on standard output (not a terminal).\n"
     "--json: faults and warnings as one JSON document on standard output.\n";
 
@@ -123,8 +124,8 @@ class warninglist {
     if (count_ > kept_.size() && !json.on) {
       std::fprintf(
           stderr, "%s: %s not listed\n", name,
-          tools::counted(static_cast<std::int64_t>(count_ - kept_.size()),
-                         "more warning")
+          boards::counted(static_cast<std::int64_t>(count_ - kept_.size()),
+                          "more warning")
               .c_str());
     }
     return count_;
@@ -144,37 +145,6 @@ class warninglist {
   std::size_t count_ = 0;
 };
 
-// Where each problem stands in the text. Problems about holes come in the
-// order of the holes, so each hole's item is found by walking on from the
-// last one's, not searched for: a board may have millions.
-class placefinder {
- public:
-  explicit placefinder(const boards::textplaces& places) : places_(places) {}
-
-  boards::textplace operator()(const boards::boardproblem& problem) {
-    if (problem.track < 0 || problem.hole < 0 ||
-        static_cast<std::size_t>(problem.track) >= places_.holeitems.size()) {
-      return places_.of(problem);
-    }
-    const auto& items = places_.holeitems[problem.track];
-    if (problem.track != track_ || item_ >= items.size() ||
-        items[item_].first > problem.hole) {
-      track_ = problem.track;  // a track begun, or an earlier hole: anew
-      item_ = 0;
-    }
-    while (item_ + 1 < items.size() && items[item_ + 1].first <= problem.hole) {
-      ++item_;
-    }
-    if (item_ >= items.size() || items[item_].first > problem.hole) return {};
-    return items[item_].place;
-  }
-
- private:
-  const boards::textplaces& places_;
-  std::int32_t track_ = -1;
-  std::size_t item_ = 0;
-};
-
 // Warns of what reads but looks wrong: the reader's doubts and the board's
 // problems, each at its place in the text; how many warnings there were.
 std::size_t warn(const char* name, const boardtype& board,
@@ -183,7 +153,7 @@ std::size_t warn(const char* name, const boardtype& board,
   for (const boards::textproblem& doubt : places.warnings) {
     warnings.add({doubt.line, doubt.column}, doubt.message);
   }
-  placefinder placeof(places);
+  boards::placefinder placeof(places);
   boards::checkboard(board, [&](const boards::boardproblem& problem) {
     warnings.add(placeof(problem), problem.message);
   });
@@ -249,8 +219,8 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   const std::size_t warnings = warn(name, board, places);
   if (strict && warnings > 0) {
     fail(std::string(name) + ": " +
-         tools::counted(static_cast<std::int64_t>(warnings), "warning") + "; " +
-         tools::quotename(output) + " not written (--strict)");
+         boards::counted(static_cast<std::int64_t>(warnings), "warning") +
+         "; " + tools::quotename(output) + " not written (--strict)");
     return 1;
   }
   return save(board, output, sync);

@@ -16,9 +16,9 @@
 
 #include "board/boardcheck.h"
 #include "board/boardfile.h"
+#include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
-#include "tools/counted.h"
 #include "tools/quote.h"
 #include "trackcheck/draw.h"
 
@@ -55,10 +55,10 @@ void say(const char* file, const std::string& text) {
 }
 
 std::string summary(const boardtype& board) {
-  return "ok, " + tools::counted(board.trackcount, "track") + " of " +
-         tools::counted(board.holecount, "hole") + ", " +
+  return "ok, " + boards::counted(board.trackcount, "track") + " of " +
+         boards::counted(board.holecount, "hole") + ", " +
          std::to_string(board.width) + "x" + std::to_string(board.height) +
-         " picture, " + tools::counted(board.paircount, "pair");
+         " picture, " + boards::counted(board.paircount, "pair");
 }
 
 // Checks one file and reports on it, drawing its picture when show; whether
@@ -83,22 +83,22 @@ bool check(const char* file, bool show, drawingtype how,
       limits);
   if (loaded.found > loaded.needed) {
     problems.add(
-        tools::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
-                       "byte") +
+        boards::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
+                        "byte") +
         " beyond the layout, lost on a copy");
   }
   for (const std::string& line : problems.lines) say(file, line);
   if (problems.count > static_cast<std::int64_t>(problems.lines.size())) {
-    say(file, tools::counted(problems.count - static_cast<std::int64_t>(
-                                                  problems.lines.size()),
-                             "more problem") +
+    say(file, boards::counted(problems.count - static_cast<std::int64_t>(
+                                                   problems.lines.size()),
+                              "more problem") +
                   " not listed");
   }
   if (problems.count == 0) {
     say(file, summary(board));
     return true;
   }
-  say(file, tools::counted(problems.count, "problem"));
+  say(file, boards::counted(problems.count, "problem"));
   return false;
 }
 
@@ -166,8 +166,8 @@ bool checkjson(const char* file, bool first,
   if (loaded.found > loaded.needed) {
     boards::boardproblem beyond;
     beyond.message =
-        tools::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
-                       "byte") +
+        boards::counted(static_cast<std::int64_t>(loaded.found - loaded.needed),
+                        "byte") +
         " beyond the layout, lost on a copy";
     jsonproblem(count++ == 0, "trailingbytes", beyond);
   }

@@ -1,5 +1,6 @@
-// trackdump [--svg [--holes]] FILE: prints the board in FILE as text, which
-// trackbuild makes into the same board file again, or its picture as an SVG
+// trackdump [--fills | --svg [--holes]] FILE: prints the board in FILE as
+// text, which trackbuild makes into the same board file again (--fills: its
+// colormap as fill lines where they are shorter), or its picture as an SVG
 // image. Exit status: 0 when printed, 1 when the file cannot be read or the
 // output not written, 2 for a usage error.
 
@@ -9,9 +10,9 @@
 
 #include "board/boardfile.h"
 #include "board/boardtext.h"
+#include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
-#include "tools/counted.h"
 #include "tools/quote.h"
 #include "trackdump/svg.h"
 
@@ -19,13 +20,16 @@ namespace {
 
 constexpr char tool[] = "trackdump";
 constexpr char usage[] =
-    "usage: trackdump [--svg [--holes]] FILE\n"
-    "Prints the board file FILE as text on standard output; --svg prints its\n"
-    "picture as an SVG image instead, --holes with its holes marked.\n";
+    "usage: trackdump [--fills | --svg [--holes]] FILE\n"
+    "Prints the board file FILE as text on standard output (syntax in\n"
+    "board(5)); --fills writes its colormap as fill lines where they are\n"
+    "shorter than its rows. --svg prints its picture as an SVG image instead,\n"
+    "--holes with its holes marked.\n";
 
 struct outputtype {
   bool svg = false;
   bool holes = false;
+  bool fills = false;
 };
 
 bool writeout(std::string_view piece) {
@@ -43,22 +47,24 @@ int dump(const char* path, outputtype output) {
     return 1;
   }
   if (loaded.found > loaded.needed) {
-    const std::string extra = tools::counted(
+    const std::string extra = boards::counted(
         static_cast<std::int64_t>(loaded.found - loaded.needed), "byte");
     std::fprintf(stderr, "%s: %s: %s beyond the layout left out\n", tool,
                  file.c_str(), extra.c_str());
   }
   if (output.svg) return writesvg(board, output.holes, writeout) ? 0 : 1;
-  const bool written =
-      boards::writeboardtext(board, [](std::span<const unsigned char> piece) {
+  const bool written = boards::writeboardtext(
+      board,
+      [](std::span<const unsigned char> piece) {
         return writeout(std::string_view(
             reinterpret_cast<const char*>(piece.data()), piece.size()));
-      });
+      },
+      {.fills = output.fills});
   return written ? 0 : 1;
 }
 
 int run(int argc, char** argv) {
-  static constexpr std::string_view known[] = {"--svg", "--holes"};
+  static constexpr std::string_view known[] = {"--svg", "--holes", "--fills"};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
@@ -66,10 +72,15 @@ int run(int argc, char** argv) {
   }
   outputtype output;
   for (const std::string_view option : line.options) {
-    (option == "--svg" ? output.svg : output.holes) = true;
+    (option == "--svg"     ? output.svg
+     : option == "--holes" ? output.holes
+                           : output.fills) = true;
   }
   if (output.holes && !output.svg) {
     return tools::usageerror(tool, usage, "--holes marks holes in --svg only");
+  }
+  if (output.fills && output.svg) {
+    return tools::usageerror(tool, usage, "--fills is for the text, not --svg");
   }
   if (line.operands.size() != 1) {
     return tools::usageerror(tool, usage, "expected one board file");

@@ -1,0 +1,222 @@
+#include "board/textfills.h"
+
+#include <array>
+#include <string>
+
+namespace boards {
+namespace {
+
+std::uint64_t digits(std::int64_t value) {
+  return std::to_string(value).size();
+}
+
+std::uint64_t spanlength(std::int32_t first, std::int32_t last) {
+  return digits(first) + (first == last ? 0 : 2 + digits(last));
+}
+
+// A fill whose cells are found from the last laid to the first: the cells
+// a fill is the last to cover are settled by it, and a fill laid earlier
+// may cover settled cells at will, since they are laid over again.
+class fillfinder {
+ public:
+  fillfinder(const boardtype& board, std::uint64_t most)
+      : board_(board),
+        width_(board.arraysizes().width),
+        height_(board.arraysizes().height),
+        settled_(static_cast<std::size_t>(width_) * height_),
+        most_(most),
+        budget_(32 * static_cast<std::uint64_t>(settled_.size()) + (1 << 20)) {}
+
+  std::optional<std::vector<filltype>> find() {
+    for (std::int32_t r = 0; r < height_; ++r) {
+      if (board_.colormap[r][width_] != 0) return std::nullopt;
+    }
+    std::vector<filltype> fills;  // the last laid first
+    std::uint64_t length = 0;
+    for (;;) {
+      if (!survey()) return std::nullopt;
+      if (values_ <= 1) {
+        // What is left is one value: one fill of it all, none for 0.
+        if (values_ == 1 && lastvalue_ != 0) {
+          fills.push_back({0,
+                           height_ - 1,
+                           0,
+                           width_ - 1,
+                           static_cast<unsigned char>(lastvalue_),
+                           {}});
+        }
+        break;
+      }
+      const filltype fill = best();
+      settle(fill);
+      fills.push_back(fill);
+      length += filllength(fill, width_, height_);
+      if (length > most_ || spent_ > budget_) return std::nullopt;
+    }
+    if (fills.empty()) fills.push_back({0, height_ - 1, 0, width_ - 1, 0, {}});
+    return std::vector<filltype>(fills.rbegin(), fills.rend());
+  }
+
+ private:
+  bool settled(std::int32_t r, std::int32_t c) const {
+    return settled_[static_cast<std::size_t>(r) * width_ + c] != 0;
+  }
+  unsigned char target(std::int32_t r, std::int32_t c) const {
+    return board_.colormap[r][c];
+  }
+  char drawn(std::int32_t r, std::int32_t c) const {
+    return board_.picture[r][c];
+  }
+
+  // The values left unsettled, and the first cell of each value, and of
+  // each value on each character, in reading order; false when out of time.
+  bool survey() {
+    first_.fill(-1);
+    firston_.assign(256 * 256, -1);
+    values_ = 0;
+    for (std::int32_t r = 0; r < height_; ++r) {
+      for (std::int32_t c = 0; c < width_; ++c) {
+        if (settled(r, c)) continue;
+        const unsigned char value = target(r, c);
+        const std::int64_t cell = std::int64_t{r} * width_ + c;
+        if (first_[value] < 0) {
+          first_[value] = cell;
+          ++values_;
+          lastvalue_ = value;
+        }
+        std::int64_t& on =
+            firston_[value * 256 + static_cast<unsigned char>(drawn(r, c))];
+        if (on < 0) on = cell;
+      }
+    }
+    spent_ += settled_.size();
+    return spent_ <= budget_;
+  }
+
+  // The fill that settles the most cells among those grown from the first
+  // cell of a value, on any character or on the first cell's own.
+  filltype best() {
+    filltype chosen;
+    std::int64_t most = -1;
+    const auto consider = [&](const filltype& fill) {
+      const std::int64_t gain = this->gain(fill);
+      if (gain > most ||
+          (gain == most && filllength(fill, width_, height_) <
+                               filllength(chosen, width_, height_))) {
+        most = gain;
+        chosen = fill;
+      }
+    };
+    for (int value = 0; value < 256; ++value) {
+      if (first_[value] < 0) continue;
+      consider(grow(first_[value], value, std::nullopt, true));
+      consider(grow(first_[value], value, std::nullopt, false));
+      for (int on = 0; on < 256; ++on) {
+        const std::int64_t seed = firston_[value * 256 + on];
+        if (seed < 0) continue;
+        consider(grow(seed, value, static_cast<char>(on), true));
+        consider(grow(seed, value, static_cast<char>(on), false));
+      }
+    }
+    return chosen;
+  }
+
+  // Whether a fill of value may cover the cell: it is settled, not drawn
+  // with the fill's character, or its value is the fill's.
+  bool fits(std::int32_t r, std::int32_t c, int value, std::optional<char> on) {
+    ++spent_;
+    return settled(r, c) || (on && drawn(r, c) != *on) || target(r, c) == value;
+  }
+
+  // The rectangle from the seed that fits, grown across then down, or down
+  // then across.
+  filltype grow(std::int64_t seed, int value, std::optional<char> on,
+                bool acrossfirst) {
+    const auto top = static_cast<std::int32_t>(seed / width_);
+    const auto left = static_cast<std::int32_t>(seed % width_);
+    std::int32_t bottom = top, right = left;
+    const auto rowfits = [&](std::int32_t r) {
+      for (std::int32_t c = left; c <= right; ++c) {
+        if (!fits(r, c, value, on)) return false;
+      }
+      return true;
+    };
+    const auto columnfits = [&](std::int32_t c) {
+      for (std::int32_t r = top; r <= bottom; ++r) {
+        if (!fits(r, c, value, on)) return false;
+      }
+      return true;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+      if ((pass == 0) == acrossfirst) {
+        while (right + 1 < width_ && columnfits(right + 1)) ++right;
+      } else {
+        while (bottom + 1 < height_ && rowfits(bottom + 1)) ++bottom;
+      }
+    }
+    return {top, bottom, left, right, static_cast<unsigned char>(value), on};
+  }
+
+  std::int64_t gain(const filltype& fill) {
+    std::int64_t cells = 0;
+    for (std::int32_t r = fill.top; r <= fill.bottom; ++r) {
+      for (std::int32_t c = fill.left; c <= fill.right; ++c) {
+        cells += !settled(r, c) && (!fill.on || drawn(r, c) == *fill.on);
+      }
+    }
+    spent_ += static_cast<std::uint64_t>(cells);
+    return cells;
+  }
+
+  void settle(const filltype& fill) {
+    for (std::int32_t r = fill.top; r <= fill.bottom; ++r) {
+      for (std::int32_t c = fill.left; c <= fill.right; ++c) {
+        if (!fill.on || drawn(r, c) == *fill.on) {
+          settled_[static_cast<std::size_t>(r) * width_ + c] = 1;
+        }
+      }
+    }
+  }
+
+  const boardtype& board_;
+  const std::int32_t width_, height_;
+  std::vector<unsigned char> settled_;
+  const std::uint64_t most_;
+  const std::uint64_t budget_;  // cells looked at before giving up
+  std::uint64_t spent_ = 0;
+  std::array<std::int64_t, 256> first_{};
+  std::vector<std::int64_t> firston_;
+  int values_ = 0, lastvalue_ = 0;
+};
+
+}  // namespace
+
+void applyfill(const filltype& fill, const char* drawn, unsigned char* colors) {
+  for (std::int32_t c = fill.left; c <= fill.right; ++c) {
+    if (!fill.on || (drawn != nullptr && drawn[c] == *fill.on)) {
+      colors[c] = fill.value;
+    }
+  }
+}
+
+std::optional<std::vector<filltype>> findfills(const boardtype& board,
+                                               std::uint64_t most) {
+  return fillfinder(board, most).find();
+}
+
+std::uint64_t filllength(const filltype& fill, std::int32_t width,
+                         std::int32_t height) {
+  std::uint64_t length = 5 + digits(fill.value) + 1;  // "fill N\n"
+  if (fill.top != 0 || fill.left != 0 || fill.bottom != height - 1 ||
+      fill.right != width - 1) {
+    length += 6 + spanlength(fill.top, fill.bottom) +
+              spanlength(fill.left, fill.right);  // " (R, C)"
+  }
+  if (fill.on) {
+    const auto c = static_cast<unsigned char>(*fill.on);
+    length += 6 + (c == '\\' ? 2 : c >= ' ' && c <= '~' ? 1 : 4);  // " on ''"
+  }
+  return length;
+}
+
+}  // namespace boards

@@ -1,0 +1,68 @@
+#ifndef BOARD_WORDS_H_
+#define BOARD_WORDS_H_
+
+// How the library and its tools put things into words: counts with their
+// nouns, bytes in hexadecimal, cells as "(row, column)". The library's and
+// its tools' own; not installed. Inline, so that a shared library need not
+// export them.
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace boards {
+
+inline constexpr char hexdigits[] = "0123456789abcdef";
+
+// The value of a hexadecimal digit, either case; -1 for anything else.
+inline int hexvalue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "\xHH": a byte as the text form escapes it.
+inline std::string escapedbyte(unsigned char byte) {
+  return {'\\', 'x', hexdigits[byte >> 4], hexdigits[byte & 15]};
+}
+
+// Numbers are appended: a board may have millions of messages.
+inline void appendnumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  // The count form, not the range: the range builds a string to append.
+  text.append(digits, static_cast<std::size_t>(written.ptr - digits));
+}
+
+// The count and the noun, plural unless the count is 1: "1 track",
+// "3 tracks", "0 problems".
+inline std::string counted(std::int64_t count, std::string_view noun) {
+  std::string text;
+  appendnumber(text, count);
+  text += ' ';
+  text += noun;
+  if (count != 1) text += 's';
+  return text;
+}
+
+// "(row, column)", the way every message names a cell.
+inline void appendcell(std::string& text, std::int64_t row,
+                       std::int64_t column) {
+  text += '(';
+  appendnumber(text, row);
+  text += ", ";
+  appendnumber(text, column);
+  text += ')';
+}
+
+inline std::string cellname(std::int64_t row, std::int64_t column) {
+  std::string text;
+  appendcell(text, row, column);
+  return text;
+}
+
+}  // namespace boards
+
+#endif  // BOARD_WORDS_H_
