@@ -114,10 +114,10 @@ TEST(Boardapi, EqualityNoticesEveryValue) {
 
 TEST(Boardapi, KindsHaveDistinctLowercaseNames) {
   std::set<std::string> names;
-  for (int kind = 0; kind <= static_cast<int>(problemkind::mismatch); ++kind) {
+  for (int kind = 0; kind <= static_cast<int>(problemkind::unlike); ++kind) {
     const std::string name = boards::kindname(static_cast<problemkind>(kind));
     EXPECT_TRUE(std::all_of(name.begin(), name.end(), ::islower)) << name;
     names.insert(name);
   }
-  EXPECT_EQ(names.size(), static_cast<std::size_t>(problemkind::mismatch) + 1);
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(problemkind::unlike) + 1);
 }
