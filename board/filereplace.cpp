@@ -83,15 +83,17 @@ namespace {
 
 using fault = saveresulttype::fault;
 
+// What a writer returns in place of an errno when the content maker
+// stopped without a failed call: the save fails, with no reason of its own.
+constexpr int makerstopped = -1;
+
 saveresulttype failure(fault what, int error) {
-  return saveresulttype::failed(what, error);
+  return saveresulttype::failed(what, error == makerstopped ? 0 : error);
 }
 
 // Times a save starts over when the file it examined was replaced before
 // it was opened.
 constexpr int mostlooks = 5;
-
-constexpr const char* aclname = "system.posix_acl_access";
 
 // What a writer handed to the file: whether all of it, how many bytes got
 // there and the errno of the write that failed (0 when the maker stopped).
@@ -264,8 +266,8 @@ struct existing {
   bool readable = true;  // whether its old content can be copied
 };
 
-// Writes the content with its first bytes last, behind the mark; 0 or the
-// errno of the call that failed.
+// Writes the content with its first bytes last, behind the mark; 0, the
+// errno of the call that failed, or makerstopped.
 int writebehindmark(int fd, std::uint64_t length, const contentmaker& make,
                     const saveoptions& options) {
   static constexpr std::array<unsigned char, marklength> mark = [] {
@@ -286,7 +288,7 @@ int writebehindmark(int fd, std::uint64_t length, const contentmaker& make,
     error = writeall(fd, piece.data() + held, piece.size() - held);
     return error == 0;
   });
-  if (!whole) return error;
+  if (!whole) return error != 0 ? error : makerstopped;
   const auto endofmark = static_cast<off_t>(marklength);
   if (savesystem.ftruncate(
           fd, std::max(static_cast<off_t>(length), endofmark)) != 0 ||
@@ -376,35 +378,6 @@ int keepowner(int fresh, const struct stat& old) {
   return errno;
 }
 
-// Gives the fresh file the target's extended attributes, each where the
-// process may, and no ACL that the target lacks (one the directory handed
-// down to the fresh file).
-void keepattributes(int from, int to) {
-  if (savesystem.fgetxattr(from, aclname, nullptr, 0) < 0 && errno == ENODATA) {
-    savesystem.fremovexattr(to, aclname);
-  }
-  const ssize_t size = savesystem.flistxattr(from, nullptr, 0);
-  if (size <= 0) return;
-  std::string names(static_cast<std::size_t>(size), '\0');
-  const ssize_t listed =
-      savesystem.flistxattr(from, names.data(), names.size());
-  if (listed <= 0) return;
-  names.resize(static_cast<std::size_t>(listed));
-  std::vector<char> value;
-  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-    const char* name = names.c_str() + at;
-    const ssize_t length = savesystem.fgetxattr(from, name, nullptr, 0);
-    if (length < 0) continue;
-    value.resize(static_cast<std::size_t>(length));
-    const ssize_t got =
-        savesystem.fgetxattr(from, name, value.data(), value.size());
-    if (got >= 0) {
-      savesystem.fsetxattr(to, name, value.data(),
-                           static_cast<std::size_t>(got), 0);
-    }
-  }
-}
-
 saveresulttype syncdirectory(const place& at) {
   descriptor dir(savesystem.openat(at.dir.get(), ".",
                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
@@ -415,11 +388,11 @@ saveresulttype syncdirectory(const place& at) {
 }
 
 // Writes the content into the fresh file, which then gets its permission
-// bits; 0 or the errno.
+// bits; 0, the errno or makerstopped.
 int fillfresh(freshfile& fresh, const contentmaker& make, mode_t mode,
               const saveoptions& options) {
   const written out = writecontent(fresh.fd(), make);
-  if (!out.whole) return out.error;
+  if (!out.whole) return out.error != 0 ? out.error : makerstopped;
   if (savesystem.fchmod(fresh.fd(), mode & 07777) != 0 ||
       (options.sync && savesystem.fsync(fresh.fd()) != 0)) {
     return errno;

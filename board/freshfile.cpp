@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace boards {
 
@@ -12,6 +14,8 @@ namespace {
 
 // Names tried before a save gives up on a fresh file of its own.
 constexpr int mostattempts = 100;
+
+constexpr const char* aclname = "system.posix_acl_access";
 
 }  // namespace
 
@@ -27,6 +31,32 @@ int writeall(int fd, const unsigned char* data, std::size_t size) {
     size -= static_cast<std::size_t>(put);
   }
   return 0;
+}
+
+void keepattributes(int from, int to) {
+  if (savesystem.fgetxattr(from, aclname, nullptr, 0) < 0 && errno == ENODATA) {
+    savesystem.fremovexattr(to, aclname);
+  }
+  const ssize_t size = savesystem.flistxattr(from, nullptr, 0);
+  if (size <= 0) return;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  const ssize_t listed =
+      savesystem.flistxattr(from, names.data(), names.size());
+  if (listed <= 0) return;
+  names.resize(static_cast<std::size_t>(listed));
+  std::vector<char> value;
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* name = names.c_str() + at;
+    const ssize_t length = savesystem.fgetxattr(from, name, nullptr, 0);
+    if (length < 0) continue;
+    value.resize(static_cast<std::size_t>(length));
+    const ssize_t got =
+        savesystem.fgetxattr(from, name, value.data(), value.size());
+    if (got >= 0) {
+      savesystem.fsetxattr(to, name, value.data(),
+                           static_cast<std::size_t>(got), 0);
+    }
+  }
 }
 
 std::string freshname(std::string_view target, std::string_view kind,

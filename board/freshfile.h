@@ -19,6 +19,10 @@ namespace boards {
 // that failed.
 int writeall(int fd, const unsigned char* data, std::size_t size);
 
+// Gives a fresh file the extended attributes of from, each where the process
+// may, and no ACL that from lacks (one the directory handed down).
+void keepattributes(int from, int to);
+
 // A name for people to recognize should a killed save leave the file:
 // ".TARGET.KIND-PID-N", TARGET cut to fit the longest name a folder takes.
 std::string freshname(std::string_view target, std::string_view kind,

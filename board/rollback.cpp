@@ -76,10 +76,19 @@ int makerollback(const place& at, int fd) {
   freshfile copy(at.dir.get(), at.name, "rollback");
   if (!copy.open(O_RDWR)) return errno;
   if (const int error = copyall(fd, copy.fd())) return error;
-  // Readable by whom the file's permission bits let read it, no more.
+  // Readable by no one the file does not let read it: its ACL, not one the
+  // folder hands down, and its permission bits, with none for a group that
+  // is not the file's (the copy's is the writer's).
+  keepattributes(fd, copy.fd());
   struct stat status;
+  struct stat made;
   if (savesystem.fstat(fd, &status) != 0 ||
-      savesystem.fchmod(copy.fd(), status.st_mode & 0666) != 0 ||
+      savesystem.fstat(copy.fd(), &made) != 0) {
+    return errno;
+  }
+  const mode_t mode =
+      status.st_mode & (made.st_gid == status.st_gid ? 0666 : 0606);
+  if (savesystem.fchmod(copy.fd(), mode) != 0 ||
       savesystem.fsync(copy.fd()) != 0 || !copy.linkas(rollbackname(at.name))) {
     return errno;
   }

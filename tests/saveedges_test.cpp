@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "board/boardfile.h"
+#include "board/savecalls.h"
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
 
@@ -140,16 +141,29 @@ TEST(Saveedges, ASaveNeverChangesWhoMayReadTheBoard) {
   const auto board = sampleboard(2, 3, 2, 2, 2);
   fs::create_directory(dir / "shared");
   const std::string plain = dir / "shared/plain.board";
-  writebytes(plain, oldboard);
-  ::chmod(plain.c_str(), 0640);
+  const std::string linked = dir / "shared/linked.board";
+  for (const std::string& path : {plain, linked}) {
+    writebytes(path, oldboard);
+    ::chmod(path.c_str(), 0640);
+  }
+  fs::create_hard_link(linked, dir / "shared/link.board");
   if (!setacl(dir / "shared", "system.posix_acl_default", 7, nobody, 4, 0)) {
     GTEST_SKIP() << "no ACLs on this file system: " << std::strerror(errno);
   }
-  ASSERT_TRUE(boards::writeboardfile(plain.c_str(), *board).ok());
-  EXPECT_FALSE(hasacl(plain));
+  // Nothing is removed, so that the copy a save in place makes stays.
+  const boards::savecalls real = boards::savesystem;
+  boards::savesystem.unlinkat = [](int, const char*, int) { return 0; };
+  for (const std::string& path : {plain, linked}) {
+    ASSERT_TRUE(boards::writeboardfile(path.c_str(), *board).ok());
+  }
+  boards::savesystem = real;
   struct stat status;
-  ASSERT_EQ(::stat(plain.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  const std::string copy = dir / "shared/.linked.board.rollback";
+  for (const std::string& path : {plain, linked, copy}) {
+    EXPECT_FALSE(hasacl(path)) << path;
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+  }
 
   const std::string owned = dir / "owned.board";
   writebytes(owned, oldboard);

@@ -227,6 +227,36 @@ TEST(Savefaults, EveryFailedCallLeavesEveryNameWhole) {
   }
 }
 
+// Content that stops part way fails the save on every path, with no reason
+// made up, and leaves every name as it was.
+TEST(Savefaults, ContentThatStopsFailsTheSave) {
+  const bytes old = boards::encodeboard(*sampleboard(2, 3, 2, 2, 2));
+  for (const scenario& how : scenarios) {
+    const scratchdir dir;
+    const std::vector<std::string> names = prepare(dir, how, old);
+    boards::savesystem = how.calls;
+    failat = 0;
+    const auto result = boards::writefile(
+        (dir / "target.board").c_str(), old.size(),
+        [&old](const boards::bytesink& sink) {
+          return sink(std::span(old).first(old.size() / 2)) && false;
+        });
+    boards::savesystem = real;
+    SCOPED_TRACE(how.name);
+    // Only a write that had no copy beside it may leave the mark.
+    const fault expected = how.guarded ? fault::writefailed : fault::incomplete;
+    EXPECT_EQ(result.what, expected);
+    EXPECT_EQ(result.error, 0);
+    const outcome seen = lookat(dir, names);
+    for (const bytes& found : seen.found) {
+      EXPECT_TRUE(found == (how.exists ? old : bytes()) ||
+                  (!how.guarded && marked(found)));
+    }
+    EXPECT_TRUE(!how.exists || seen.mode == 0604) << seen.mode;
+    EXPECT_TRUE(seen.strays.empty()) << seen.strays[0];
+  }
+}
+
 TEST(Savefaults, ASaveKilledAtAnyCallIsUndoneByTheNextLoad) {
   const bytes old = boards::encodeboard(*sampleboard(2, 3, 2, 2, 2));
   const auto board = sampleboard(9, 11, 7, 3, 4);
