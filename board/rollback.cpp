@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "board/boardfile.h"
@@ -41,9 +43,21 @@ int copyall(int from, int to) {
 
 std::string rollbackname(std::string_view name) {
   constexpr std::string_view suffix = ".rollback";
+  constexpr std::size_t room = NAME_MAX - 1 - suffix.size();
   std::string copy(".");
-  copy.append(name.substr(0, NAME_MAX - 1 - suffix.size())).append(suffix);
-  return copy;
+  if (name.size() <= room) return copy.append(name).append(suffix);
+  // Cut, a name keeps a checksum of the whole (FNV-1a), so that two names
+  // that share their start never share a copy: a load of one would take the
+  // other's copy for a stale one and remove it.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+  char sum[18];
+  std::snprintf(sum, sizeof sum, "-%016llx",
+                static_cast<unsigned long long>(hash));
+  constexpr std::size_t sumlength = sizeof sum - 1;
+  return copy.append(name.substr(0, room - sumlength))
+      .append(sum)
+      .append(suffix);
 }
 
 int lockfile(int fd, short type) {

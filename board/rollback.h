@@ -27,7 +27,8 @@ namespace boards {
 // file's head, every byte 0xff.
 inline constexpr std::size_t marklength = 36;
 
-// ".NAME.rollback", NAME cut to fit the longest name a folder takes.
+// ".NAME.rollback"; a NAME too long for that is cut to fit the longest name
+// a folder takes and ends in "-" and 16 hex digits of a checksum of it.
 std::string rollbackname(std::string_view name);
 
 // Locks the whole file through its open file description (so that threads

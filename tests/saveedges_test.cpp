@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "board/boardfile.h"
+#include "board/rollback.h"
 #include "board/savecalls.h"
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
@@ -275,4 +277,22 @@ TEST(Saveedges, AKilledSavesCopyIsPutBackAndTold) {
             "was put back from .x.board.rollback\n");
   EXPECT_EQ(readbytes(dir / "x.board"), oldboard);
   EXPECT_FALSE(fs::exists(dir / ".x.board.rollback"));
+}
+
+// Two long names that share their start keep copies of their own: a load of
+// one leaves the copy of the other's killed save, which its load puts back.
+TEST(Saveedges, LongNamesThatShareTheirStartKeepTheirOwnCopies) {
+  const scratchdir dir;
+  const std::string start(NAME_MAX - 1, 'n');
+  const std::string killed = dir / (start + "a"), other = dir / (start + "b");
+  bytes torn(36, 0xff);
+  torn.insert(torn.end(), oldboard.begin() + 36, oldboard.end());
+  writebytes(killed, torn);
+  writebytes(dir / boards::rollbackname(start + "a"), oldboard);
+  writebytes(other, oldboard);
+  boardtype board;
+  EXPECT_TRUE(boards::readboardfile(other.c_str(), board).ok());
+  EXPECT_TRUE(boards::readboardfile(killed.c_str(), board).ok());
+  EXPECT_EQ(readbytes(killed), oldboard);
+  EXPECT_LE(boards::rollbackname(start + "a").size(), NAME_MAX);
 }
