@@ -339,7 +339,7 @@ saveresulttype savetransaction(const place& at, existing& target,
   // files, a file that cannot be read), it is written unguarded: a kill
   // leaves the mark, which no reader takes for a board.
   const int copied =
-      mayguard && target.readable ? makerollback(at, fd) : EACCES;
+      mayguard && target.readable ? makerollback(at, fd, options.sync) : EACCES;
   if (copied != 0 && !refusesnewfiles(copied)) {
     return failure(fault::writefailed, copied);
   }

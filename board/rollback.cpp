@@ -86,7 +86,7 @@ std::optional<bool> marked(int fd) {
   return std::ranges::all_of(first, [](unsigned char b) { return b == 0xff; });
 }
 
-int makerollback(const place& at, int fd) {
+int makerollback(const place& at, int fd, bool sync) {
   freshfile copy(at.dir.get(), at.name, "rollback");
   if (!copy.open(O_RDWR)) return errno;
   if (const int error = copyall(fd, copy.fd())) return error;
@@ -106,7 +106,14 @@ int makerollback(const place& at, int fd) {
       savesystem.fsync(copy.fd()) != 0 || !copy.linkas(rollbackname(at.name))) {
     return errno;
   }
-  return 0;
+  if (!sync) return 0;
+  // Its name, too, must outlive a power cut before the file is overwritten.
+  const descriptor dir(savesystem.openat(
+      at.dir.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (dir.valid() && savesystem.fsync(dir.get()) == 0) return 0;
+  const int error = errno;
+  savesystem.unlinkat(at.dir.get(), rollbackname(at.name).c_str(), 0);
+  return error;
 }
 
 int putback(const place& at, int fd) {

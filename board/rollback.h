@@ -56,8 +56,9 @@ struct undone {
 undone undodeadsave(const place& at, int fd);
 
 // Copies the file's content whole into a fresh ".NAME.rollback" beside it,
-// synced before it takes that name; 0 or the errno.
-int makerollback(const place& at, int fd);
+// synced before it takes that name, and with sync the directory after;
+// 0 or the errno.
+int makerollback(const place& at, int fd, bool sync);
 
 // Puts the content of the copy back into the file, cut to the copy's length;
 // 0 or the errno.
