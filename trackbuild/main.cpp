@@ -198,6 +198,8 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
   const std::string quoted = tools::quotename(textpath);
   const char* name = fromstdin ? "<stdin>" : quoted.c_str();
+  // The document's places name the file as its "file" does, unquoted.
+  const char* placename = fromstdin || !json.on ? name : textpath;
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
   if (fd < 0) {
     fail(std::string(name) + ": " + std::strerror(errno));
@@ -214,9 +216,10 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
     fail(std::string(name) + ": " + std::strerror(readerror));
     return 1;
   }
-  for (const boards::textproblem& problem : problems) say(name, problem, "");
+  for (const boards::textproblem& problem : problems)
+    say(placename, problem, "");
   if (!problems.empty()) return 1;
-  const std::size_t warnings = warn(name, board, places);
+  const std::size_t warnings = warn(placename, board, places);
   if (strict && warnings > 0) {
     fail(std::string(name) + ": " +
          boards::counted(static_cast<std::int64_t>(warnings), "warning") +
