@@ -190,7 +190,8 @@ TEST_F(Tracktext, OutputThatCannotBeWrittenIsAFailure) {
   for (const auto& [tool, args] :
        {std::pair{TRACKDUMP, "3player.board"},
         std::pair{TRACKCHECK, "--show 3player.board"},
-        std::pair{TRACKCHECK, "--help"}}) {
+        std::pair{TRACKCHECK, "--help"}, std::pair{TRACKGEN, "--help"},
+        std::pair{TRACKCOPY, "--version"}, std::pair{TRACKEDIT, "--help"}}) {
     SCOPED_TRACE(tool);
     const std::string command = "cd '" + dir_.path().string() + "' && '" +
                                 tool + "' " + args + " > /dev/full 2> err";
