@@ -8,6 +8,7 @@
 // cannot be read or built or OUTPUT not written, 2 for a usage error.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -192,6 +193,14 @@ int save(const boardtype& board, const char* output, bool sync) {
   return 1;
 }
 
+// Whether two paths name one file: a board written there would replace the
+// text it was built from.
+bool samefile(const char* a, const char* b) {
+  struct stat first, second;
+  return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // Builds the board in textpath ("-": standard input) and saves it as output
 // (when strict, only when there is nothing to warn of); the exit status.
 int build(const char* textpath, const char* output, bool strict, bool sync) {
@@ -200,6 +209,10 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   const char* name = fromstdin ? "<stdin>" : quoted.c_str();
   // The document's places name the file as its "file" does, unquoted.
   const char* placename = fromstdin || !json.on ? name : textpath;
+  if (!fromstdin && samefile(textpath, output)) {
+    fail(std::string(name) + ": is also the output; not written");
+    return 1;
+  }
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
   if (fd < 0) {
     fail(std::string(name) + ": " + std::strerror(errno));
