@@ -104,6 +104,8 @@ TEST(Trackbuildjson, ParsesForAnyNameAndAnyText) {
         parsed(dir, built,
                "assert bool(d[\"faults\"]) <= (not d[\"written\"]); "
                "assert d[\"warningcount\"] >= len(d[\"warnings\"]); "
+               "assert all(p[\"file\"] == d[\"file\"] for p in "
+               "d[\"faults\"] + d[\"warnings\"]); "
                "print(d[\"written\"])");
     EXPECT_EQ(written, built.status == 0 ? "True\n" : "False\n") << run;
     EXPECT_EQ(std::filesystem::exists(dir / "out.board"), built.status == 0);

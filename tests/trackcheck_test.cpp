@@ -246,3 +246,14 @@ TEST(Drawpicture, ColorsPairsAndMarksHoles) {
   EXPECT_EQ(plain.substr(plain.find("+\n")),
             "+\n0|00  |\n1| 11 |\n2|  * |\n +----+\n");
 }
+
+// trackcheck(1) lists every kind a problem can have, by its stable name.
+TEST(Trackcheckman, NamesEveryProblemKind) {
+  const bytes page =
+      readbytes(std::filesystem::path(BOARDS_DIR) / "../man/trackcheck.1");
+  const std::string text(page.begin(), page.end());
+  for (int kind = 0; kind <= static_cast<int>(problemkind::unlike); ++kind) {
+    const std::string name = kindname(static_cast<problemkind>(kind));
+    EXPECT_NE(text.find("\n.B " + name + "\n"), std::string::npos) << name;
+  }
+}

@@ -92,6 +92,21 @@ TEST(commands, MovesByJumpsGoToAndReturn) {
   }
 }
 
+// A screen shrunk scrolls to the cursor; grown back, it shows the whole
+// board again, whatever size it passed through.
+TEST(commands, AGrownScreenShowsTheBoardAgain) {
+  script ask;
+  editor e(document(30, 12), "x", ask);
+  press(e, {trackedit::keys::jumpdown, trackedit::keys::end});
+  for (const auto& [rows, columns] : {std::pair{1, 1}, {3, 80}, {24, 2}}) {
+    e.setscreen(rows, columns);
+    EXPECT_EQ(e.view(),
+              (celltype{std::max(12 - rows, 0), std::max(30 - columns, 0)}));
+    e.setscreen(20, 80);
+    EXPECT_EQ(e.view(), (celltype{0, 0})) << rows << "x" << columns;
+  }
+}
+
 TEST(commands, PlacesOfGoTo) {
   document doc(10, 10);
   doc.addtrack(0);

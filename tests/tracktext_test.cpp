@@ -119,6 +119,17 @@ TEST_F(Tracktext, ABadTextWritesNothing) {
   EXPECT_EQ(result.errors.rfind("<stdin>:1:9: ", 0), 0u);
   EXPECT_FALSE(fs::exists(dir_ / "new.board"));
   EXPECT_EQ(run(TRACKBUILD, "missing.txt new.board").status, 1);
+  // A text named as its own output, even through a link, stays a text.
+  fs::copy_file(fs::path(BOARDS_DIR) / "2player.txt", dir_ / "two.txt");
+  fs::create_symlink("two.txt", dir_ / "link.board");
+  for (const char* args : {"two.txt two.txt", "two.txt link.board"}) {
+    result = run(TRACKBUILD, args);
+    EXPECT_EQ(result.status, 1) << args;
+    EXPECT_EQ(result.errors,
+              "trackbuild: two.txt: is also the output; not written\n");
+  }
+  EXPECT_EQ(readbytes(dir_ / "two.txt"),
+            readbytes(fs::path(BOARDS_DIR) / "2player.txt"));
 }
 
 TEST_F(Tracktext, WarningsPointIntoTheTextAndStrictRefuses) {
@@ -190,7 +201,8 @@ TEST_F(Tracktext, OutputThatCannotBeWrittenIsAFailure) {
   for (const auto& [tool, args] :
        {std::pair{TRACKDUMP, "3player.board"},
         std::pair{TRACKCHECK, "--show 3player.board"},
-        std::pair{TRACKCHECK, "--help"}}) {
+        std::pair{TRACKCHECK, "--help"}, std::pair{TRACKGEN, "--help"},
+        std::pair{TRACKCOPY, "--version"}, std::pair{TRACKEDIT, "--help"}}) {
     SCOPED_TRACE(tool);
     const std::string command = "cd '" + dir_.path().string() + "' && '" +
                                 tool + "' " + args + " > /dev/full 2> err";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "board/version.h"
+#include "tools/closeout.h"
 #include "tools/quote.h"
 
 namespace tools {
@@ -50,7 +51,7 @@ std::optional<int> refusearguments(int argc, char** argv, const char* tool,
   commandline parsed;
   if (const std::optional<int> status =
           parsecommandline(argc, argv, tool, usage, {}, parsed)) {
-    return status;
+    return *status == 0 && !closestdout(tool) ? 1 : *status;
   }
   const char* first = parsed.operands.empty() ? "--" : parsed.operands.front();
   return usageerror(tool, usage, "unexpected argument " + quotename(first));

@@ -28,7 +28,8 @@ std::optional<int> parsecommandline(int argc, char** argv, const char* tool,
 
 // The command line of a tool that takes no arguments: empty when there are
 // none, else the exit status the tool ends with (0 after "--help" or
-// "--version", 2 after anything else, with the usage on standard error).
+// "--version", 1 when that did not reach standard output, 2 after anything
+// else, with the usage on standard error).
 // A tool that writes in the current folder must not write when asked for
 // help.
 std::optional<int> refusearguments(int argc, char** argv, const char* tool,

@@ -8,6 +8,7 @@
 // cannot be read or built or OUTPUT not written, 2 for a usage error.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -192,12 +193,26 @@ int save(const boardtype& board, const char* output, bool sync) {
   return 1;
 }
 
+// Whether two paths name one file: a board written there would replace the
+// text it was built from.
+bool samefile(const char* a, const char* b) {
+  struct stat first, second;
+  return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // Builds the board in textpath ("-": standard input) and saves it as output
 // (when strict, only when there is nothing to warn of); the exit status.
 int build(const char* textpath, const char* output, bool strict, bool sync) {
   const bool fromstdin = std::strcmp(textpath, "-") == 0;
   const std::string quoted = tools::quotename(textpath);
   const char* name = fromstdin ? "<stdin>" : quoted.c_str();
+  // The document's places name the file as its "file" does, unquoted.
+  const char* placename = fromstdin || !json.on ? name : textpath;
+  if (!fromstdin && samefile(textpath, output)) {
+    fail(std::string(name) + ": is also the output; not written");
+    return 1;
+  }
   const int fd = fromstdin ? STDIN_FILENO : ::open(textpath, O_RDONLY);
   if (fd < 0) {
     fail(std::string(name) + ": " + std::strerror(errno));
@@ -214,9 +229,10 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
     fail(std::string(name) + ": " + std::strerror(readerror));
     return 1;
   }
-  for (const boards::textproblem& problem : problems) say(name, problem, "");
+  for (const boards::textproblem& problem : problems)
+    say(placename, problem, "");
   if (!problems.empty()) return 1;
-  const std::size_t warnings = warn(name, board, places);
+  const std::size_t warnings = warn(placename, board, places);
   if (strict && warnings > 0) {
     fail(std::string(name) + ": " +
          boards::counted(static_cast<std::int64_t>(warnings), "warning") +

@@ -171,6 +171,9 @@ void editor::keepinview() {
   view_.row = std::clamp(view_.row, cursor_.row - screenrows_ + 1, cursor_.row);
   view_.column = std::clamp(view_.column, cursor_.column - screencolumns_ + 1,
                             cursor_.column);
+  // A screen grown back shows every row and column it has room for.
+  view_.row = std::min(view_.row, doc_.height() - screenrows_);
+  view_.column = std::min(view_.column, doc_.width() - screencolumns_);
   view_.row = std::max(view_.row, 0);
   view_.column = std::max(view_.column, 0);
 }

@@ -17,6 +17,7 @@
 
 #include "board/boardfile.h"
 #include "tools/arguments.h"
+#include "tools/closeout.h"
 #include "tools/quote.h"
 #include "trackedit/commands.h"
 #include "trackedit/model.h"
@@ -99,7 +100,7 @@ int run(int argc, char** argv) {
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
-    return *done;
+    return *done == 0 && !tools::closestdout(tool) ? 1 : *done;
   }
   std::int32_t width = 55, height = 12;
   for (const std::string_view option : line.options) {
