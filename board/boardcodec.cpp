@@ -24,6 +24,22 @@ std::uint64_t boardfilelength(std::int32_t width, std::int32_t height,
   return boardheadlength + 2 * h * (w + 1) + 2 * p + t * (2 * n + 1) + 2;
 }
 
+std::string sizename(std::uint64_t bytes) {
+  static constexpr const char* units[] = {"KiB", "MiB", "GiB",
+                                          "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  int unit = 0;
+  while (unit < 5 && bytes >= (std::uint64_t{1024} << (10 * (unit + 1)))) {
+    ++unit;
+  }
+  const std::uint64_t whole = std::uint64_t{1024} << (10 * unit);
+  // Tenths, rounded down so that a size just under a limit never reads as it.
+  const std::uint64_t tenths = bytes / whole * 10 + bytes % whole * 10 / whole;
+  std::string name = std::to_string(tenths / 10);
+  if (tenths % 10 != 0) name += "." + std::to_string(tenths % 10);
+  return name + " " + units[unit];
+}
+
 std::string loadresulttype::describe() const {
   using std::to_string;
   const std::string counts =
@@ -36,14 +52,17 @@ std::string loadresulttype::describe() const {
     case fault::notregular:
       return "not a regular file";
     case fault::readfailed:
-      return error != 0 ? std::string("read failed: ") + std::strerror(error)
-                        : "read failed: the file shrank while it was read";
+      return "read failed: " +
+             (error != 0 ? std::string(std::strerror(error)) : reason);
     case fault::shorthead:
       return "too short for the head: " + counts;
     case fault::negativesize:
       return std::string("negative ") + size + ": " + to_string(value);
     case fault::shortlayout:
       return "shorter than its layout: " + counts;
+    case fault::toolarge:
+      return "the layout needs " + sizename(needed) + " (" + to_string(needed) +
+             " bytes), above the limit of " + sizename(limit);
     case fault::nomemory:
       return "not enough memory for the board its head describes (" +
              to_string(needed) + " bytes in the file)";
@@ -51,27 +70,12 @@ std::string loadresulttype::describe() const {
   return "unknown fault";
 }
 
-std::string loadresulttype::note() const {
-  if (rolledback.empty()) return "";
-  return readcopy ? "a save was killed half-way; its old board was read from " +
-                        rolledback + ", which is kept"
-                  : "a save was killed half-way; its old board was put back "
-                    "from " +
-                        rolledback;
-}
-
-std::string saveresulttype::note() const {
-  if (rolledback.empty()) return "";
-  return "an earlier save was killed half-way; its old board was put back "
-         "from " +
-         rolledback + " first";
-}
-
 std::string saveresulttype::describe() const {
   using std::to_string;
   const auto because = [this](const char* what) {
-    return error != 0 ? std::string(what) + ": " + std::strerror(error)
-                      : std::string(what);
+    if (error != 0) return std::string(what) + ": " + std::strerror(error);
+    return reason.empty() ? std::string(what)
+                          : std::string(what) + ": " + reason;
   };
   switch (what) {
     case fault::none:
@@ -88,8 +92,9 @@ std::string saveresulttype::describe() const {
       return std::string(field) + " is " + to_string(value) +
              " but the board's arrays were made for " + to_string(expected);
     case fault::incomplete:
-      return because("incomplete, written in place") +
-             (item.empty() ? "" : "; the old board is kept in " + item);
+      return because("incomplete");
+    case fault::unsynced:
+      return because("saved, but not synced");
   }
   return "unknown fault";
 }
@@ -180,7 +185,8 @@ headsizes readsizes(const unsigned char* head) {
 }  // namespace
 
 loadresulttype checkhead(std::span<const unsigned char> head,
-                         std::uint64_t inputlength) {
+                         std::uint64_t inputlength,
+                         const loadoptions& options) {
   loadresulttype result;
   result.found = inputlength;
   if (head.size() < boardheadlength) {
@@ -207,6 +213,9 @@ loadresulttype checkhead(std::span<const unsigned char> head,
                                   s.paircount);
   if (result.needed > inputlength) {
     result.what = loadresulttype::fault::shortlayout;
+  } else if (result.needed > options.maxsize) {
+    result.what = loadresulttype::fault::toolarge;
+    result.limit = options.maxsize;
   }
   return result;
 }
@@ -262,19 +271,25 @@ class bytereader {
   bool ok_ = true;
 };
 
+loadresulttype endedearly() {
+  loadresulttype result =
+      loadresulttype::failed(loadresulttype::fault::readfailed);
+  result.reason = "the input ended before the length it was said to have";
+  return result;
+}
+
 }  // namespace
 
 loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
-                           boardtype& board) {
+                           boardtype& board, const loadoptions& options) {
   unsigned char head[boardheadlength];
   const auto headlength =
       static_cast<std::size_t>(std::min(inputlength, boardheadlength));
   bytereader headreader(source, headlength);
   headreader.copy(head, headlength);
-  if (!headreader.ok())
-    return loadresulttype::failed(loadresulttype::fault::readfailed);
+  if (!headreader.ok()) return endedearly();
   const loadresulttype result =
-      checkhead(std::span(head, headlength), inputlength);
+      checkhead(std::span(head, headlength), inputlength, options);
   if (!result.ok()) return result;
 
   // Sized only now that the head is known to describe bytes that are there,
@@ -314,16 +329,15 @@ loadresulttype decodeboard(const bytesource& source, std::uint64_t inputlength,
   }
   decoded.finish.x = in.byte();
   decoded.finish.y = in.byte();
-  if (!in.ok())
-    return loadresulttype::failed(loadresulttype::fault::readfailed);
+  if (!in.ok()) return endedearly();
   board = std::move(decoded);
   return result;
 }
 
 loadresulttype decodeboard(std::span<const unsigned char> input,
-                           boardtype& board) {
+                           boardtype& board, const loadoptions& options) {
   std::span<const unsigned char> rest = input;
-  return decodeboard(memorysource(rest), input.size(), board);
+  return decodeboard(memorysource(rest), input.size(), board, options);
 }
 
 namespace {

@@ -39,10 +39,11 @@ struct loadresulttype {
     none,
     cannotopen,    // the path could not be opened
     notregular,    // a directory, FIFO or device
-    readfailed,    // a read failed or the file shrank while read
+    readfailed,    // a read failed, or the file kept changing while read
     shorthead,     // fewer bytes than the head takes
     negativesize,  // a size in the head below 0
     shortlayout,   // fewer bytes than the layout the head describes
+    toolarge,      // a layout above the loader's limit (loadoptions)
     nomemory,      // no memory for the board the head describes
   };
   fault what = fault::none;
@@ -51,12 +52,8 @@ struct loadresulttype {
   int error = 0;             // cannotopen, readfailed: the errno
   std::uint64_t needed = 0;  // bytes the head or the whole layout takes
   std::uint64_t found = 0;   // bytes the input holds
-  // A save that was killed while it wrote this file in place had left its
-  // copy of the old board, ".NAME.rollback", beside it: the old board was
-  // put back from it (restored), or, where the file may not be written, read
-  // from it (readcopy, the copy stays). The copy's path, else empty.
-  std::string rolledback;
-  bool readcopy = false;
+  std::uint64_t limit = 0;   // toolarge: the limit the layout passed
+  std::string reason;        // readfailed without an errno: what happened
 
   // A result that failed for this reason, with its errno if it has one.
   static loadresulttype failed(fault what, int error = 0) {
@@ -68,15 +65,26 @@ struct loadresulttype {
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
   BOARD_EXPORT std::string describe() const;
-  // One line on a killed save that was undone, for people; empty if none.
-  BOARD_EXPORT std::string note() const;
 };
 
-// Checks a head against the length of the whole input: every size at least 0
-// and the layout no longer than the input. When it passes, needed is the
-// layout's length. Pure: nothing is allocated.
+// What a load may take on, as image decoders bound theirs: a head whose
+// layout needs more bytes than maxsize is refused before anything is sized,
+// so that a sparse file with a huge head cannot exhaust memory.
+inline constexpr std::uint64_t defaultmaxsize = std::uint64_t{1} << 30;
+struct loadoptions {
+  std::uint64_t maxsize = defaultmaxsize;
+};
+
+// "1 GiB", "931.3 GiB", "2119 bytes": a size for people, in the largest
+// binary unit it reaches, with one decimal where it is not whole.
+BOARD_EXPORT std::string sizename(std::uint64_t bytes);
+
+// Checks a head against the length of the whole input and the limit: every
+// size at least 0, the layout no longer than the input nor the limit. When
+// it passes, needed is the layout's length. Pure: nothing is allocated.
 BOARD_EXPORT loadresulttype checkhead(std::span<const unsigned char> head,
-                                      std::uint64_t inputlength);
+                                      std::uint64_t inputlength,
+                                      const loadoptions& options = {});
 
 // Hands out the input's next bytes: a view of at least one and at most
 // `most` of them, good until the next call, or an empty view when it cannot.
@@ -89,37 +97,42 @@ using bytesource =
 // the whole board was read.
 BOARD_EXPORT loadresulttype decodeboard(const bytesource& source,
                                         std::uint64_t inputlength,
-                                        boardtype& board);
+                                        boardtype& board,
+                                        const loadoptions& options = {});
 
 // Reads a board from the bytes of a board file in memory.
 BOARD_EXPORT loadresulttype decodeboard(std::span<const unsigned char> input,
-                                        boardtype& board);
+                                        boardtype& board,
+                                        const loadoptions& options = {});
 
 // Whether a board could be written, and if not, why.
 struct saveresulttype {
   enum class fault {
     none,
     cannotopen,   // the path could not be opened, nor a fresh file made
-    writefailed,  // a write, the close or the rename failed
+    writefailed,  // a write, the close or the rename failed; nothing changed
     unfit,        // a value the file cannot hold: a byte item outside 0..255
     mismatch,     // a size no longer matches the arrays it was made for
-    incomplete,   // written in place, the file may hold part of the board
+    incomplete,   // a stream that took part of the content, or a file
+                  // written in place that holds the new board but not as it
+                  // should: only in the file's journal (which every load
+                  // reads and the next save completes), or without its
+                  // permission bits
+    unsynced,     // the new content took the file's place, but a sync
+                  // (saveoptions) failed: a power cut may undo the save
   };
   fault what = fault::none;
-  int error = 0;     // cannotopen, writefailed, incomplete: the errno, if any
-  std::string item;  // unfit: "track 1 hole 7", "finish", "track 1";
-                     // incomplete: a copy of the old board, if kept;
-                     // mismatch of an array: "picture 3", "pairs"
-  const char* field = "";     // unfit: "column", "row", "color";
-                              // mismatch: the size, "width" for instance,
-                              // or the array (boardtype::strayarray)
-  std::int64_t value = 0;     // unfit: the value; mismatch: the size now,
-                              // or the array's row (-1: the table)
+  int error = 0;           // cannotopen, writefailed, incomplete, unsynced: the
+                           // errno, if any
+  std::string reason;      // the same, where no call failed: what happened
+  std::string item;        // unfit: "track 1 hole 7", "finish", "track 1";
+                           // mismatch of an array: "picture 3", "pairs"
+  const char* field = "";  // unfit: "column", "row", "color";
+                           // mismatch: the size, "width" for instance,
+                           // or the array (boardtype::strayarray)
+  std::int64_t value = 0;  // unfit: the value; mismatch: the size now,
+                           // or the array's row (-1: the table)
   std::int64_t expected = 0;  // mismatch: the size of the arrays
-  // An earlier save that was killed while it wrote this file in place was
-  // undone first: the old board was put back from the copy it had left, at
-  // this path. Empty when there was none.
-  std::string rolledback;
 
   // A result that failed for this reason, with its errno if it has one.
   static saveresulttype failed(fault what, int error = 0) {
@@ -128,11 +141,16 @@ struct saveresulttype {
     result.error = error;
     return result;
   }
+  // The same, where no call failed: what happened, in words.
+  static saveresulttype failed(fault what, std::string reason) {
+    saveresulttype result;
+    result.what = what;
+    result.reason = std::move(reason);
+    return result;
+  }
   bool ok() const { return what == fault::none; }
   // One line that names the fault and its figures, for people.
   BOARD_EXPORT std::string describe() const;
-  // One line on a killed save that was undone, for people; empty if none.
-  BOARD_EXPORT std::string note() const;
 };
 
 // Whether the board file can hold the board: its sizes are those its arrays
@@ -156,45 +174,57 @@ BOARD_EXPORT std::vector<unsigned char> encodeboard(const boardtype& board);
 
 // Reads the board file at path: a regular file is required (nothing blocks on
 // a FIFO), only the layout's bytes are read, and found is the file's length.
-// A file that shrinks while it is read fails with readfailed. The file is
-// read under a shared lock, so a save through this library is never seen
-// half-way; a killed save's copy of the old board is put back first (see
-// rolledback).
-BOARD_EXPORT loadresulttype readboardfile(const char* path, boardtype& board);
+// A load never writes and never waits on a lock: it reads, then checks that
+// the file did not change meanwhile, and reads again a few times if it did.
+// Where a save in place left its journal whole at the end of the file (it
+// was killed, or is running), the board is read from there: every name of
+// the file shows the old board or the new one, never a mix.
+BOARD_EXPORT loadresulttype readboardfile(const char* path, boardtype& board,
+                                          const loadoptions& options = {});
 
 struct saveoptions {
-  // The file is synced before it takes the target's place and its directory
-  // after (a file written in place: the file), so that the board outlives a
-  // power cut once the save returns.
+  // A fresh file is synced before it takes the target's place, and its
+  // directory after; a file written in place, which is synced before each of
+  // its steps whatever this says, is synced once more at the end. Either
+  // way the board outlives a power cut once the save returns.
   bool sync = false;
 };
 
-// Writes the board file at path without ever destroying the board it
-// replaces: the new board goes into a fresh file beside the target, which
-// takes the target's place by a rename only once it is whole. Where no fresh
-// file can take its place (a file with several hard links, a mount point,
-// another user's file, a directory that refuses new files or renames), a
-// regular file is written in place as a transaction: locked, its old content
-// copied beside it first and put back should the save fail or be killed. A
-// device, a FIFO or a stream such as /dev/stdout is written as it is. A board
-// the file cannot hold is refused before anything is opened. Never prints.
+// Writes the board file at path so that every reader through the library
+// sees the old board or the new one whole, even after a kill: the new board
+// goes into a fresh file beside the target, which takes the target's place by
+// a rename only once it is whole. Where no fresh file can take its place
+// without changing what the board is (a file with several hard links, a mount
+// point, an owner, group or attribute the process cannot give a fresh file,
+// a directory that refuses new files or renames), a regular file is written
+// in place: locked, the new board appended to it with a checksum and synced,
+// then copied over the front and the file cut to length, so that a kill or
+// power cut at any point leaves the old board or the new one (see
+// readboardfile). A device, a FIFO or a stream such as /dev/stdout is written
+// as it is. A board the file cannot hold is refused before anything is
+// opened. Never prints.
 BOARD_EXPORT saveresulttype writeboardfile(const char* path,
                                            const boardtype& board,
                                            const saveoptions& options = {});
 
-// Hands content to the sink in order; whether the sink took it all.
+// Hands content to the sink in order; whether the sink took it all. A save
+// may call it more than once (a file it may write but not read is written
+// twice in place); each call must hand over the same bytes.
 using contentmaker = std::function<bool(const bytesink& sink)>;
 
 // Puts the length bytes that make hands over in the place of the file at
-// path, exactly as writeboardfile puts a board there.
+// path, exactly as writeboardfile puts a board there. A maker that stops,
+// throws, or hands over more or fewer bytes than length fails the save, and
+// every name keeps the old content.
 BOARD_EXPORT saveresulttype writefile(const char* path, std::uint64_t length,
                                       const contentmaker& make,
                                       const saveoptions& options = {});
 
 // Makes a new file at path that holds the length bytes make hands over, with
-// the permission bits mode less the umask. It is written unnamed (or under a
-// hidden name) and takes its name only once whole; nothing already at path
-// is replaced or followed: a name that is taken, a dangling link included,
+// the permissions that open(2) gives a new file of this mode: less the
+// umask, or as the directory's default ACL says. It is written unnamed (or
+// under a hidden name) and takes its name only once whole; nothing already at
+// path is replaced or followed: a name that is taken, a dangling link included,
 // fails with cannotopen and EEXIST.
 BOARD_EXPORT saveresulttype createfile(const char* path, std::uint64_t length,
                                        const contentmaker& make, unsigned mode,

@@ -1,6 +1,6 @@
 // Saving a board file: the board is checked against what the file can hold,
 // then put in the target's place by the machinery in filereplace.cpp, which
-// never destroys the board it replaces.
+// leaves every reader the old board or the new one whole.
 
 #include <cstdio>
 
@@ -27,9 +27,6 @@ saveresulttype writeboardfile(const char* path, const boardtype& board,
 std::int32_t boardtype::save(const char* path) const {
   using fault = boards::saveresulttype::fault;
   const boards::saveresulttype result = boards::writeboardfile(path, *this);
-  if (const std::string note = result.note(); !note.empty()) {
-    std::fprintf(stderr, "%s: %s\n", path, note.c_str());
-  }
   if (result.ok()) return 0;
   std::fputs(result.what == fault::cannotopen ? "Error opening save file.\n"
                                               : "Error writing save file.\n",

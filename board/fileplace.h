@@ -3,8 +3,7 @@
 
 // Where a file really is: the directory that holds it, open, and its name
 // there, found by following the links of a path's last name one at a time.
-// Saves and loads find a file the same way, so that both meet the same
-// rollback copy beside it. The library's own; not installed.
+// The library's own; not installed.
 
 #include <sys/stat.h>
 

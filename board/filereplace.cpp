@@ -4,220 +4,218 @@
 // path is ever built.
 //
 // - No file yet: the content goes into a fresh file in that directory, made
-//   readable by its owner alone and unnamed while it is written where the
-//   file system allows it; it gets its permission bits after the last write
-//   and takes the name by a link that replaces nothing.
-// - A regular file with one link: the same fresh file takes the target's
-//   owner, group, extended attributes and ACL (and no ACL inherited from the
-//   directory that the target lacks), after the last write its permission
-//   bits, and is renamed over the target. Whatever fails, the target is
-//   untouched.
-// - In place, as a transaction (rollback.h), where no fresh file can take the
-//   target's place without changing it: several links, an owner or group the
-//   process cannot give the fresh file, a directory that refuses new files
-//   or is append-only, a rename the kernel refuses (a mount point, another
-//   user's file in a sticky directory).
+//   as open(2) makes a new file (the umask or the directory's default ACL
+//   gives its permissions) and unnamed while it is written where the file
+//   system allows it; it takes the name by a link that replaces nothing.
+// - A regular file with one link: a fresh file, readable by its owner alone
+//   while it is written, takes the target's owner, group, extended
+//   attributes and ACL (and no ACL inherited from the directory that the
+//   target lacks), after the last write its permission bits, and is renamed
+//   over the target. Whatever fails, the target is untouched.
+// - In place, as a transaction whose journal lies inside the file
+//   (inplace.h), where no fresh file can take the target's place without
+//   changing it: several links, an owner, group or attribute the process
+//   cannot give the fresh file, a directory that refuses new files or is
+//   append-only, a rename the kernel refuses (a mount point, another user's
+//   file in a sticky directory).
 // - A device or FIFO, or a stream reached through /proc/self/fd (/dev/stdout,
-//   /dev/fd/N), is written as it is open.
+//   /dev/fd/N), is written as it is open (streamwrite.h).
 //
 // Before the first byte, the content's length is held against the file size
 // limit, so the limit fails a save with a reason instead of a signal.
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
-#include <cstdio>
-#include <limits>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "board/boardfile.h"
 #include "board/fileplace.h"
 #include "board/freshfile.h"
-#include "board/rollback.h"
+#include "board/inplace.h"
 #include "board/savecalls.h"
+#include "board/savesteps.h"
+#include "board/streamwrite.h"
 
 namespace boards {
-
-savecalls savesystem = {
-    [](int dir, const char* name, int flags, mode_t mode) {
-      return ::openat(dir, name, flags, mode);
-    },
-    ::close,
-    [](int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); },
-    ::read,
-    ::write,
-    ::lseek,
-    ::fstat,
-    ::fstatat,
-    ::readlinkat,
-    ::linkat,
-    ::renameat,
-    ::unlinkat,
-    ::fallocate,
-    ::ftruncate,
-    ::fsync,
-    ::fchown,
-    ::fchmod,
-    ::flistxattr,
-    ::fgetxattr,
-    ::fsetxattr,
-    ::fremovexattr,
-    [](int fd, int command, struct flock* lock) {
-      return ::fcntl(fd, command, lock);
-    },
-    ::statx,
-};
 
 namespace {
 
 using fault = saveresulttype::fault;
 
-// What a writer returns in place of an errno when the content maker
-// stopped without a failed call: the save fails, with no reason of its own.
-constexpr int makerstopped = -1;
-
-saveresulttype failure(fault what, int error) {
-  return saveresulttype::failed(what, error == makerstopped ? 0 : error);
-}
-
-// Times a save starts over when the file it examined was replaced before
-// it was opened.
+// Times a save looks again when the file it examined was replaced before it
+// was opened.
 constexpr int mostlooks = 5;
 
-// What a writer handed to the file: whether all of it, how many bytes got
-// there and the errno of the write that failed (0 when the maker stopped).
-struct written {
-  bool whole;
-  std::uint64_t bytes;
-  int error;
+// What one way of saving came to: a result that stands, or the way the save
+// must take instead: look at the file again (it was replaced between the
+// look and the open), or write it in place (no fresh file can take its place
+// without changing what it is).
+struct attempt {
+  enum class next { done, lookagain, inplace };
+  next then = next::done;
+  saveresulttype result;
 };
 
-written writecontent(int fd, const contentmaker& make) {
-  written out{false, 0, 0};
-  out.whole = make([fd, &out](std::span<const unsigned char> piece) {
-    out.error = writeall(fd, piece.data(), piece.size());
-    if (out.error == 0) out.bytes += piece.size();
-    return out.error == 0;
-  });
-  return out;
+attempt done(saveresulttype result) {
+  return {attempt::next::done, std::move(result)};
 }
 
-// EFBIG when bytes up to offset + length would pass the file size limit or
-// what a file offset holds, so that no write raises SIGXFSZ; else 0.
-int checklimit(std::uint64_t offset, std::uint64_t length) {
-  constexpr auto largest =
-      static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-  if (offset > largest || length > largest - offset) return EFBIG;
-  rlimit limit;
-  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
-      limit.rlim_cur != RLIM_INFINITY && offset + length > limit.rlim_cur) {
-    return EFBIG;
-  }
-  return 0;
+attempt lookagain() { return {attempt::next::lookagain, {}}; }
+attempt inplace() { return {attempt::next::inplace, {}}; }
+
+attempt failed(fault what, int error) {
+  return done(saveresulttype::failed(what, error));
 }
 
-// Reserves the blocks of length bytes from offset, so that neither a full
-// disk nor the file size limit can stop the write part way; 0 or the errno.
-// Where the file system cannot reserve, the write goes ahead unreserved.
-int reserve(int fd, std::uint64_t offset, std::uint64_t length) {
-  if (const int error = checklimit(offset, length)) return error;
-  if (length == 0 ||
-      savesystem.fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                           static_cast<off_t>(length)) == 0) {
-    return 0;
-  }
-  return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;
+// A directory that does not let the process make a file in it.
+bool refusesnewfiles(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
 }
 
-// Puts the permission bits back after a write, which clears set-user-ID and
-// set-group-ID for a process without CAP_FSETID; 0 or the errno.
-int keepmode(int fd, mode_t mode) {
-  struct stat now;
-  if (savesystem.fstat(fd, &now) != 0) return errno;
-  if ((now.st_mode & 07777) == (mode & 07777)) return 0;
-  return savesystem.fchmod(fd, mode & 07777) == 0 ? 0 : errno;
+// A rename the kernel refuses though the file itself may be written: a mount
+// point (EBUSY), another user's file in a sticky directory (EPERM).
+bool refusesrename(int error) {
+  return error == EBUSY || error == EPERM || error == EACCES || error == EXDEV;
 }
 
-// The process's umask, read without changing it (umask() would, for every
-// thread, for a moment).
-mode_t currentumask() {
-  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-    char line[256];
-    unsigned int mask = 0;
-    bool found = false;
-    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
-      found = std::sscanf(line, "Umask: %o", &mask) == 1;
-    }
-    std::fclose(status);
-    if (found) return static_cast<mode_t>(mask);
-  }
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return mask;
-}
+// The file a save replaces, open to be written, and its status.
+struct existing {
+  descriptor file;
+  struct stat status {};
+  bool readable = true;  // open to be read too
+};
 
-// ---- Streams: devices, FIFOs and what the shell opened.
-
-enum class position { start, current };
-
-// Writes the content into an open file that is not a regular file, or a
-// stream where it stands.
-saveresulttype writestreamed(int fd, const struct stat& old, position where,
-                             std::uint64_t length, const contentmaker& make,
-                             const saveoptions& options) {
-  const bool regular = S_ISREG(old.st_mode);
-  std::uint64_t start = 0;
-  if (regular) {
-    const off_t at = savesystem.lseek(fd, 0, SEEK_CUR);
-    if (at < 0) return failure(fault::writefailed, errno);
-    start = (::fcntl(fd, F_GETFL) & O_APPEND) != 0
-                ? static_cast<std::uint64_t>(old.st_size)
-                : static_cast<std::uint64_t>(at);
-    if (where == position::start) start = 0;
-    if (const int error = reserve(fd, start, length)) {
-      return failure(fault::writefailed, error);
-    }
-  }
-  const written out = writecontent(fd, make);
-  if (!out.whole) {
-    return failure(out.bytes > 0 ? fault::incomplete : fault::writefailed,
-                   out.error);
-  }
-  if (regular && keepmode(fd, old.st_mode) != 0) {
-    return failure(fault::writefailed, errno);
-  }
-  if (options.sync && (regular || S_ISBLK(old.st_mode)) &&
-      savesystem.fsync(fd) != 0) {
-    return failure(fault::writefailed, errno);
+// Writes the content into the fresh file, then with a mode its permission
+// bits, which a write would have cleared of set-user-ID.
+saveresulttype fillfresh(freshfile& fresh, std::uint64_t length,
+                         const contentmaker& make, const mode_t* mode,
+                         const saveoptions& options) {
+  std::uint64_t fed = 0;
+  saveresulttype filled = feedcontent(
+      make, length,
+      [&fresh](std::span<const unsigned char> piece) {
+        return writeall(fresh.fd(), piece.data(), piece.size());
+      },
+      fed);
+  if (!filled.ok()) return filled;
+  if ((mode != nullptr && savesystem.fchmod(fresh.fd(), *mode & 07777) != 0) ||
+      (options.sync && savesystem.fsync(fresh.fd()) != 0)) {
+    return saveresulttype::failed(fault::writefailed, errno);
   }
   return {};
 }
 
-// The descriptor N that a name in the process's own /proc/self/fd stands
-// for, or -1.
-int ownfd(const place& at) {
-  int fd = -1;
-  const char* end = at.name.data() + at.name.size();
-  const auto [rest, error] = std::from_chars(at.name.data(), end, fd);
-  struct stat dir;
-  struct stat own;
-  if (error != std::errc() || rest != end || ::fstat(at.dir.get(), &dir) != 0 ||
-      ::stat("/proc/self/fd", &own) != 0 || dir.st_dev != own.st_dev ||
-      dir.st_ino != own.st_ino) {
-    return -1;
+// Makes a new file under a name that must be free.
+saveresulttype savenew(const place& at, std::uint64_t length,
+                       const contentmaker& make, mode_t mode,
+                       const saveoptions& options) {
+  if (const int error = checklimit(0, length)) {
+    return saveresulttype::failed(fault::writefailed, error);
   }
-  return fd;
+  freshfile fresh(at.dir.get(), at.name, "saving");
+  if (!fresh.open(O_WRONLY, mode)) {
+    return saveresulttype::failed(fault::cannotopen, errno);
+  }
+  if (saveresulttype filled = fillfresh(fresh, length, make, nullptr, options);
+      !filled.ok()) {
+    return filled;
+  }
+  if (!fresh.linkas(at.name)) {
+    return saveresulttype::failed(fault::cannotopen, errno);
+  }
+  if (!fresh.close()) {
+    const int error = errno;
+    savesystem.unlinkat(at.dir.get(), at.name.c_str(), 0);
+    return saveresulttype::failed(fault::writefailed, error);
+  }
+  if (options.sync) {
+    if (const int error = syncdirectory(at.dir.get())) {
+      return saveresulttype::failed(fault::unsynced, error);
+    }
+  }
+  return {};
+}
+
+// Gives the fresh file the target's owner and group: 0, or the errno (EPERM:
+// the process may not, and the board would change hands).
+int keepowner(int fresh, const struct stat& old) {
+  struct stat now;
+  if (savesystem.fstat(fresh, &now) != 0) return errno;
+  if ((now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
+      savesystem.fchown(fresh, old.st_uid, old.st_gid) == 0) {
+    return 0;
+  }
+  return errno;
+}
+
+// Replaces the target by a fresh file, or says that only writing in place
+// keeps the target what it is (its owner, its attributes, its place).
+attempt savefresh(const place& at, existing& target, std::uint64_t length,
+                  const contentmaker& make, const saveoptions& options) {
+  if (const int error = checklimit(0, length)) {
+    return failed(fault::writefailed, error);
+  }
+  freshfile fresh(at.dir.get(), at.name, "saving");
+  if (!fresh.open(O_WRONLY, 0600)) {
+    if (refusesnewfiles(errno)) return inplace();
+    return failed(fault::cannotopen, errno);
+  }
+  if (const int error = keepowner(fresh.fd(), target.status)) {
+    if (error == EPERM) return inplace();
+    return failed(fault::writefailed, error);
+  }
+  if (const int error = keepattributes(target.file.get(), fresh.fd())) {
+    if (error == EPERM || error == EACCES) return inplace();
+    return failed(fault::writefailed, error);
+  }
+  if (saveresulttype filled =
+          fillfresh(fresh, length, make, &target.status.st_mode, options);
+      !filled.ok()) {
+    return done(filled);
+  }
+  if (!fresh.linkin()) {
+    if (errno == EEXIST) {
+      return done(saveresulttype::failed(
+          fault::writefailed, "every name tried for the fresh file was taken"));
+    }
+    return failed(fault::writefailed, errno);
+  }
+  if (!fresh.close()) return failed(fault::writefailed, errno);
+  if (savesystem.renameat(at.dir.get(), fresh.name().c_str(), at.dir.get(),
+                          at.name.c_str()) != 0) {
+    const int error = errno;
+    fresh.remove();
+    if (refusesrename(error)) return inplace();
+    return failed(fault::writefailed, error);
+  }
+  fresh.keep();
+  if (options.sync) {
+    if (const int error = syncdirectory(at.dir.get())) {
+      return failed(fault::unsynced, error);
+    }
+  }
+  return done({});
+}
+
+saveresulttype saveinplace(existing& target, std::uint64_t length,
+                           const contentmaker& make,
+                           const saveoptions& options) {
+  inplacesave save(target.file.get(), target.readable, options);
+  saveresulttype result = save.begin();
+  if (result.ok()) result = save.write(length, make);
+  if (result.ok()) result = save.commit(make);
+  return result;
+}
+
+// Whether the directory lets entries be added but never removed or renamed.
+bool appendonly(int dir) {
+  struct statx status;
+  return savesystem.statx(dir, "", AT_EMPTY_PATH, 0, &status) == 0 &&
+         (status.stx_attributes & STATX_ATTR_APPEND) != 0;
 }
 
 // Opens a file to write it where it is, as "echo x >" does (O_CREAT, so
@@ -232,248 +230,10 @@ descriptor openinplace(const place& at, int access) {
   }
 }
 
-// A stream the shell opened (/dev/stdout and the like) is written through
-// the same open file, at its offset and in its mode, so that ">>" appends
-// and a pipe receives the content; any other magic link is opened anew.
-saveresulttype writestream(const place& at, std::uint64_t length,
-                           const contentmaker& make,
-                           const saveoptions& options) {
-  const int own = ownfd(at);
-  descriptor file(own >= 0 ? savesystem.dupfd(own)
-                           : savesystem.openat(at.dir.get(), at.name.c_str(),
-                                               O_WRONLY | O_CLOEXEC, 0));
-  if (!file.valid()) return failure(fault::cannotopen, errno);
-  if ((::fcntl(file.get(), F_GETFL) & O_ACCMODE) == O_RDONLY) {
-    return failure(fault::cannotopen, EBADF);
-  }
-  struct stat status;
-  if (savesystem.fstat(file.get(), &status) != 0) {
-    return failure(fault::cannotopen, errno);
-  }
-  const saveresulttype result = writestreamed(
-      file.get(), status, own >= 0 ? position::current : position::start,
-      length, make, options);
-  if (result.ok() && !file.close()) return failure(fault::incomplete, errno);
-  return result;
-}
-
-// ---- Regular files written in place, as a transaction.
-
-// The file a save replaces, open to be read and written, and its status.
-struct existing {
-  descriptor file;
-  struct stat status;
-  bool readable = true;  // whether its old content can be copied
-};
-
-// Writes the content with its first bytes last, behind the mark; 0, the
-// errno of the call that failed, or makerstopped.
-int writebehindmark(int fd, std::uint64_t length, const contentmaker& make,
-                    const saveoptions& options) {
-  static constexpr std::array<unsigned char, marklength> mark = [] {
-    std::array<unsigned char, marklength> bytes{};
-    bytes.fill(0xff);
-    return bytes;
-  }();
-  const auto sync = [&] { return !options.sync || savesystem.fsync(fd) == 0; };
-  if (savesystem.lseek(fd, 0, SEEK_SET) < 0) return errno;
-  if (const int error = writeall(fd, mark.data(), mark.size())) return error;
-  if (!sync()) return errno;
-  // The content streams in order; its first bytes wait for the end.
-  std::vector<unsigned char> first;
-  int error = 0;
-  const bool whole = make([&](std::span<const unsigned char> piece) {
-    const std::size_t held = std::min(piece.size(), marklength - first.size());
-    first.insert(first.end(), piece.begin(), piece.begin() + held);
-    error = writeall(fd, piece.data() + held, piece.size() - held);
-    return error == 0;
-  });
-  if (!whole) return error != 0 ? error : makerstopped;
-  const auto endofmark = static_cast<off_t>(marklength);
-  if (savesystem.ftruncate(
-          fd, std::max(static_cast<off_t>(length), endofmark)) != 0 ||
-      !sync() || savesystem.lseek(fd, 0, SEEK_SET) < 0) {
-    return errno;
-  }
-  if ((error = writeall(fd, first.data(), first.size())) != 0) return error;
-  if (length < marklength &&
-      savesystem.ftruncate(fd, static_cast<off_t>(length)) != 0) {
-    return errno;
-  }
-  return 0;
-}
-
-// A directory that does not let the process make a file in it.
-bool refusesnewfiles(int error) {
-  return error == EACCES || error == EPERM || error == EROFS;
-}
-
-// Writes a regular file in place; guarded by a copy of its old content
-// unless the directory may keep no copy (append-only: it could never be
-// removed).
-saveresulttype savetransaction(const place& at, existing& target,
-                               std::uint64_t length, const contentmaker& make,
-                               const saveoptions& options, bool mayguard) {
-  saveresulttype result;
-  const int fd = target.file.get();
-  if (const int error = lockfile(fd, F_WRLCK)) {
-    return failure(fault::cannotopen, error);
-  }
-  // The file as it is now that no other save of this library is writing it.
-  const undone dead = undodeadsave(at, fd);
-  if (dead.restored) result.rolledback = rollbackname(at.name);
-  if (dead.error != 0) {
-    return failure(fault::writefailed, dead.error);
-  }
-  struct stat now;
-  if (savesystem.fstat(fd, &now) != 0)
-    return failure(fault::writefailed, errno);
-  const auto old = static_cast<std::uint64_t>(now.st_size);
-  if (const int error = reserve(fd, 0, std::max(length, marklength))) {
-    return failure(fault::writefailed, error);
-  }
-  if (const int error = checklimit(0, old)) {
-    return failure(fault::writefailed, error);
-  }
-  // Where no copy can be made beside the file (a directory that refuses new
-  // files, a file that cannot be read), it is written unguarded: a kill
-  // leaves the mark, which no reader takes for a board.
-  const int copied =
-      mayguard && target.readable ? makerollback(at, fd, options.sync) : EACCES;
-  if (copied != 0 && !refusesnewfiles(copied)) {
-    return failure(fault::writefailed, copied);
-  }
-  const bool guarded = copied == 0;
-  int error = writebehindmark(fd, length, make, options);
-  if (error == 0) error = keepmode(fd, now.st_mode);
-  if (error == 0 && options.sync && savesystem.fsync(fd) != 0) error = errno;
-  if (error == 0) {
-    if (guarded) {
-      savesystem.unlinkat(at.dir.get(), rollbackname(at.name).c_str(), 0);
-    }
-    if (!target.file.close()) return failure(fault::incomplete, errno);
-    return result;
-  }
-  if (guarded && putback(at, fd) == 0 && keepmode(fd, now.st_mode) == 0 &&
-      savesystem.fsync(fd) == 0) {
-    savesystem.unlinkat(at.dir.get(), rollbackname(at.name).c_str(), 0);
-    return failure(fault::writefailed, error);
-  }
-  result = failure(fault::incomplete, error);
-  if (guarded) result.item = rollbackname(at.name);
-  return result;
-}
-
-// ---- Fresh files.
-
-// Gives the fresh file the target's owner and group: 0, EPERM when the
-// process may not (the board would change hands), or the errno.
-int keepowner(int fresh, const struct stat& old) {
-  struct stat now;
-  if (savesystem.fstat(fresh, &now) != 0) return errno;
-  if ((now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
-      savesystem.fchown(fresh, old.st_uid, old.st_gid) == 0) {
-    return 0;
-  }
-  return errno;
-}
-
-saveresulttype syncdirectory(const place& at) {
-  descriptor dir(savesystem.openat(at.dir.get(), ".",
-                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-  if (!dir.valid() || savesystem.fsync(dir.get()) != 0) {
-    return failure(fault::writefailed, errno);
-  }
-  return {};
-}
-
-// Writes the content into the fresh file, which then gets its permission
-// bits; 0, the errno or makerstopped.
-int fillfresh(freshfile& fresh, const contentmaker& make, mode_t mode,
-              const saveoptions& options) {
-  const written out = writecontent(fresh.fd(), make);
-  if (!out.whole) return out.error != 0 ? out.error : makerstopped;
-  if (savesystem.fchmod(fresh.fd(), mode & 07777) != 0 ||
-      (options.sync && savesystem.fsync(fresh.fd()) != 0)) {
-    return errno;
-  }
-  return 0;
-}
-
-// Makes a new file under a name that must be free.
-saveresulttype savenew(const place& at, std::uint64_t length,
-                       const contentmaker& make, mode_t mode,
-                       const saveoptions& options) {
-  if (const int error = checklimit(0, length)) {
-    return failure(fault::writefailed, error);
-  }
-  freshfile fresh(at.dir.get(), at.name, "saving");
-  if (!fresh.open(O_WRONLY)) return failure(fault::cannotopen, errno);
-  if (const int error = fillfresh(fresh, make, mode, options)) {
-    return failure(fault::writefailed, error);
-  }
-  if (!fresh.linkas(at.name)) return failure(fault::cannotopen, errno);
-  if (!fresh.close()) {
-    const int error = errno;
-    savesystem.unlinkat(at.dir.get(), at.name.c_str(), 0);
-    return failure(fault::writefailed, error);
-  }
-  return options.sync ? syncdirectory(at) : saveresulttype();
-}
-
-// A rename the kernel refuses though the file itself may be written: a mount
-// point (EBUSY), another user's file in a sticky directory (EPERM).
-bool refusesrename(int error) {
-  return error == EBUSY || error == EPERM || error == EACCES || error == EXDEV;
-}
-
-// Replaces the target by a fresh file; nothing when only writing in place
-// keeps the target what it is (its owner, its place).
-std::optional<saveresulttype> savefresh(const place& at, existing& target,
-                                        std::uint64_t length,
-                                        const contentmaker& make,
-                                        const saveoptions& options) {
-  if (const int error = checklimit(0, length)) {
-    return failure(fault::writefailed, error);
-  }
-  freshfile fresh(at.dir.get(), at.name, "saving");
-  if (!fresh.open(O_WRONLY)) {
-    if (refusesnewfiles(errno)) return std::nullopt;
-    return failure(fault::cannotopen, errno);
-  }
-  if (const int error = keepowner(fresh.fd(), target.status)) {
-    if (error == EPERM) return std::nullopt;
-    return failure(fault::writefailed, error);
-  }
-  keepattributes(target.file.get(), fresh.fd());
-  if (const int error =
-          fillfresh(fresh, make, target.status.st_mode, options)) {
-    return failure(fault::writefailed, error);
-  }
-  if (!fresh.linkin() || !fresh.close()) {
-    return failure(fault::writefailed, errno);
-  }
-  if (savesystem.renameat(at.dir.get(), fresh.name().c_str(), at.dir.get(),
-                          at.name.c_str()) != 0) {
-    const int error = errno;
-    fresh.remove();
-    if (refusesrename(error)) return std::nullopt;
-    return failure(fault::writefailed, error);
-  }
-  fresh.keep();
-  return options.sync ? syncdirectory(at) : saveresulttype();
-}
-
-// Whether the directory lets entries be added but never removed or renamed.
-bool appendonly(int dir) {
-  struct statx status;
-  return savesystem.statx(dir, "", AT_EMPTY_PATH, 0, &status) == 0 &&
-         (status.stx_attributes & STATX_ATTR_APPEND) != 0;
-}
-
-// Opens the regular file that was examined, to be read and written; false
-// with errno set when it cannot be opened, and with errno 0 when what it
-// opened is not the file examined (it was replaced in between).
+// Opens the file that was examined, a regular file to be read and written
+// (written alone where it may not be read); false with errno set when it
+// cannot be opened, and with errno 0 when what it opened is not the file
+// examined (it was replaced in between).
 bool openexamined(const place& at, existing& target) {
   const struct stat examined = target.status;
   // A FIFO is opened for writing alone, to wait for its reader.
@@ -491,81 +251,76 @@ bool openexamined(const place& at, existing& target) {
          S_ISREG(target.status.st_mode) == regular;
 }
 
-// One attempt at a save; nothing when the file changed between being
-// examined and being opened, and the save must look again.
-std::optional<saveresulttype> saveonce(const place& at, std::uint64_t length,
-                                       const contentmaker& make,
-                                       const saveoptions& options) {
+// Writes what is not a regular file as it is, and closes it.
+saveresulttype savestreamed(existing& target, std::uint64_t length,
+                            const contentmaker& make,
+                            const saveoptions& options) {
+  saveresulttype result =
+      writestreamed(target.file.get(), target.status, length, make, options);
+  if (result.ok() && !target.file.close()) {
+    return saveresulttype::failed(fault::incomplete, errno);
+  }
+  return result;
+}
+
+// One look at the file, and the save that follows from what it is.
+attempt saveonce(const place& at, std::uint64_t length,
+                 const contentmaker& make, const saveoptions& options) {
+  if (!at.found) {
+    saveresulttype made = savenew(at, length, make, 0666, options);
+    // Someone made the name meanwhile: it is replaced, not refused.
+    if (made.what == fault::cannotopen && made.error == EEXIST) {
+      return lookagain();
+    }
+    return done(std::move(made));
+  }
   existing target;
   target.status = at.status;
-  if (!at.found) {
-    const saveresulttype made =
-        savenew(at, length, make, 0666 & ~currentumask(), options);
-    if (made.what == fault::cannotopen && made.error == EEXIST) {
-      return std::nullopt;
-    }
-    return made;
-  }
   if (!openexamined(at, target)) {
-    if (errno == 0) return std::nullopt;
-    return failure(fault::cannotopen, errno);
+    if (errno == 0) return lookagain();
+    return failed(fault::cannotopen, errno);
   }
   if (!S_ISREG(target.status.st_mode)) {
-    const saveresulttype result =
-        writestreamed(target.file.get(), target.status, position::start, length,
-                      make, options);
-    if (result.ok() && !target.file.close()) {
-      return failure(fault::incomplete, errno);
-    }
-    return result;
+    return done(savestreamed(target, length, make, options));
   }
-  // A killed save's copy is dealt with first, under the lock.
-  struct stat copy;
-  const bool dead =
-      savesystem.fstatat(at.dir.get(), rollbackname(at.name).c_str(), &copy,
-                         AT_SYMLINK_NOFOLLOW) == 0;
-  if (!dead && errno != ENOENT) return failure(fault::cannotopen, errno);
-  const bool append = appendonly(at.dir.get());
-  if (dead || target.status.st_nlink > 1 || append) {
-    return savetransaction(at, target, length, make, options, !append);
+  attempt fresh = inplace();
+  if (target.status.st_nlink == 1 && !appendonly(at.dir.get())) {
+    fresh = savefresh(at, target, length, make, options);
   }
-  if (std::optional<saveresulttype> fresh =
-          savefresh(at, target, length, make, options)) {
-    return fresh;
-  }
-  return savetransaction(at, target, length, make, options, true);
+  if (fresh.then != attempt::next::inplace) return fresh;
+  return done(saveinplace(target, length, make, options));
 }
 
 }  // namespace
 
 saveresulttype writefile(const char* path, std::uint64_t length,
                          const contentmaker& make, const saveoptions& options) {
-  for (int look = 0;; ++look) {
+  for (int look = 0; look <= mostlooks; ++look) {
     place at;
     if (const int error = findplace(path, at)) {
-      return failure(fault::cannotopen, error);
+      return saveresulttype::failed(fault::cannotopen, error);
     }
     if (at.proc) return writestream(at, length, make, options);
-    if (std::optional<saveresulttype> result =
-            saveonce(at, length, make, options)) {
-      return *result;
-    }
-    if (look == mostlooks) return failure(fault::cannotopen, 0);
+    attempt tried = saveonce(at, length, make, options);
+    if (tried.then == attempt::next::done) return std::move(tried.result);
   }
+  return saveresulttype::failed(fault::cannotopen,
+                                "the file was replaced " +
+                                    std::to_string(mostlooks + 1) +
+                                    " times while it was saved");
 }
 
 saveresulttype createfile(const char* path, std::uint64_t length,
                           const contentmaker& make, unsigned mode,
                           const saveoptions& options) {
-  if (*path == '\0') return failure(fault::cannotopen, ENOENT);
+  if (*path == '\0') return saveresulttype::failed(fault::cannotopen, ENOENT);
   auto [directory, name] = splitpath(path);
   const place at{
       descriptor(savesystem.openat(AT_FDCWD, directory.c_str(),
                                    O_PATH | O_DIRECTORY | O_CLOEXEC, 0)),
       std::move(name)};
-  if (!at.dir.valid()) return failure(fault::cannotopen, errno);
-  return savenew(at, length, make, static_cast<mode_t>(mode) & ~currentumask(),
-                 options);
+  if (!at.dir.valid()) return saveresulttype::failed(fault::cannotopen, errno);
+  return savenew(at, length, make, static_cast<mode_t>(mode & 07777), options);
 }
 
 int cansave(const char* path) {

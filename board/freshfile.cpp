@@ -19,44 +19,36 @@ constexpr const char* aclname = "system.posix_acl_access";
 
 }  // namespace
 
-int writeall(int fd, const unsigned char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t put = savesystem.write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return errno;
-    // A regular file takes at least one byte or fails; a device that takes
-    // none is full.
-    if (put == 0) return ENOSPC;
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return 0;
-}
-
-void keepattributes(int from, int to) {
-  if (savesystem.fgetxattr(from, aclname, nullptr, 0) < 0 && errno == ENODATA) {
-    savesystem.fremovexattr(to, aclname);
+int keepattributes(int from, int to) {
+  // A file system without ACLs hands none down either.
+  if (savesystem.fgetxattr(from, aclname, nullptr, 0) < 0 && errno != ENOTSUP) {
+    if (errno != ENODATA) return errno;
+    if (savesystem.fremovexattr(to, aclname) != 0 && errno != ENODATA) {
+      return errno;
+    }
   }
   const ssize_t size = savesystem.flistxattr(from, nullptr, 0);
-  if (size <= 0) return;
+  if (size < 0) return errno == ENOTSUP ? 0 : errno;
   std::string names(static_cast<std::size_t>(size), '\0');
   const ssize_t listed =
       savesystem.flistxattr(from, names.data(), names.size());
-  if (listed <= 0) return;
+  if (listed < 0) return errno;
   names.resize(static_cast<std::size_t>(listed));
   std::vector<char> value;
   for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
     const char* name = names.c_str() + at;
     const ssize_t length = savesystem.fgetxattr(from, name, nullptr, 0);
-    if (length < 0) continue;
+    if (length < 0) return errno;
     value.resize(static_cast<std::size_t>(length));
     const ssize_t got =
         savesystem.fgetxattr(from, name, value.data(), value.size());
-    if (got >= 0) {
-      savesystem.fsetxattr(to, name, value.data(),
-                           static_cast<std::size_t>(got), 0);
+    if (got < 0 ||
+        savesystem.fsetxattr(to, name, value.data(),
+                             static_cast<std::size_t>(got), 0) != 0) {
+      return errno;
     }
   }
+  return 0;
 }
 
 std::string freshname(std::string_view target, std::string_view kind,
@@ -70,19 +62,19 @@ std::string freshname(std::string_view target, std::string_view kind,
   return name;
 }
 
-bool freshfile::open(int access) {
+bool freshfile::open(int access, mode_t mode) {
   file_ = descriptor(
-      savesystem.openat(dir_, ".", O_TMPFILE | access | O_CLOEXEC, 0600));
+      savesystem.openat(dir_, ".", O_TMPFILE | access | O_CLOEXEC, mode));
   if (file_.valid()) return true;
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
-  return opennamed(access);
+  return opennamed(access, mode);
 }
 
-bool freshfile::opennamed(int access) {
+bool freshfile::opennamed(int access, mode_t mode) {
   for (int attempt = 0; attempt < mostattempts; ++attempt) {
     const std::string name = freshname(target_, kind_, attempt);
     file_ = descriptor(savesystem.openat(
-        dir_, name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        dir_, name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (file_.valid()) {
       name_ = name;
       return true;

@@ -1,13 +1,11 @@
 #ifndef BOARD_FRESHFILE_H_
 #define BOARD_FRESHFILE_H_
 
-// A fresh file beside a target, written before it takes a name of its own:
-// the new content of a save, or the copy of an old one. The library's own;
-// not installed.
+// A fresh file beside a target, written before it takes a name: the new
+// content of a save. The library's own; not installed.
 
 #include <sys/types.h>
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,21 +13,19 @@
 
 namespace boards {
 
-// Writes all size bytes at the file's offset; 0 or the errno of the write
-// that failed.
-int writeall(int fd, const unsigned char* data, std::size_t size);
-
-// Gives a fresh file the extended attributes of from, each where the process
-// may, and no ACL that from lacks (one the directory handed down).
-void keepattributes(int from, int to);
+// Gives a fresh file the extended attributes of from, its ACL among them,
+// and no ACL that from lacks (one the directory handed down); 0 or the errno
+// of the call that failed, so that no board is left readable by someone its
+// ACL denied.
+int keepattributes(int from, int to);
 
 // A name for people to recognize should a killed save leave the file:
 // ".TARGET.KIND-PID-N", TARGET cut to fit the longest name a folder takes.
 std::string freshname(std::string_view target, std::string_view kind,
                       int attempt);
 
-// A fresh file in a directory, readable and writable by its owner alone;
-// removed when it goes out of scope unless it took its final name.
+// A fresh file in a directory; removed when it goes out of scope unless it
+// took its final name.
 class freshfile {
  public:
   freshfile(int dir, std::string_view target, std::string_view kind)
@@ -39,9 +35,10 @@ class freshfile {
   ~freshfile() { remove(); }
 
   // Unnamed where the file system allows it, so that a run killed while it
-  // writes leaves nothing, else named ".TARGET.KIND-PID-N"; false with errno
-  // set when none can be made.
-  bool open(int access);
+  // writes leaves nothing, else named ".TARGET.KIND-PID-N"; made with this
+  // mode, as open(2) makes a file (the umask or the directory's default ACL
+  // applies). False with errno set when none can be made.
+  bool open(int access, mode_t mode);
   // Gives the file its final name, which must be free: nothing there is
   // replaced or followed. False with errno set (EEXIST: the name is taken).
   bool linkas(const std::string& name);
@@ -56,7 +53,7 @@ class freshfile {
   void keep() { name_.clear(); }
 
  private:
-  bool opennamed(int access);
+  bool opennamed(int access, mode_t mode);
   bool linkunnamed(const std::string& name);
 
   int dir_;

@@ -1,9 +1,9 @@
 #ifndef BOARD_SAVECALLS_H_
 #define BOARD_SAVECALLS_H_
 
-// The system calls a save makes, gathered in one table so that a test can
-// make each of them fail in turn and check what the save leaves behind. The
-// library's own; not installed.
+// The system calls a save or a load makes, gathered in one table so that a
+// test can make each of them fail in turn, or note their order, and check
+// what the save leaves behind. The library's own; not installed.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +19,9 @@ struct savecalls {
   int (*dupfd)(int fd);
   ssize_t (*read)(int fd, void* buffer, std::size_t count);
   ssize_t (*write)(int fd, const void* buffer, std::size_t count);
+  ssize_t (*pread)(int fd, void* buffer, std::size_t count, off_t offset);
+  ssize_t (*pwrite)(int fd, const void* buffer, std::size_t count,
+                    off_t offset);
   off_t (*lseek)(int fd, off_t offset, int whence);
   int (*fstat)(int fd, struct stat* status);
   int (*fstatat)(int dir, const char* name, struct stat* status, int flags);
@@ -38,7 +41,7 @@ struct savecalls {
   int (*fsetxattr)(int fd, const char* name, const void* value,
                    std::size_t size, int flags);
   int (*fremovexattr)(int fd, const char* name);
-  // fcntl's open-file-description locks: F_OFD_SETLKW and F_OFD_SETLK.
+  // fcntl's open-file-description lock, F_OFD_SETLK: it never waits.
   int (*lock)(int fd, int command, struct flock* lock);
   int (*statx)(int dir, const char* name, int flags, unsigned int mask,
                struct statx* status);
@@ -47,6 +50,15 @@ struct savecalls {
 // The table every save goes through; the system's own calls unless a test
 // put others in.
 extern savecalls savesystem;
+
+// Writes all size bytes at the file's offset, or at offset when it is not
+// negative; 0 or the errno of the write that failed.
+int writeall(int fd, const unsigned char* data, std::size_t size,
+             off_t offset = -1);
+
+// Reads size bytes from offset; 0, the errno of the read that failed, or
+// ENODATA when the file ends first.
+int readall(int fd, unsigned char* data, std::size_t size, off_t offset);
 
 }  // namespace boards
 

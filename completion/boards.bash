@@ -17,8 +17,9 @@ _boards() {
   case $tool in
     trackgen | trackcopy) options="" ;;  # they take no arguments
     trackcheck) options="--show --holes --color --color=auto --color=always
-                         --color=never --max-step= --json --help --version" ;;
-    trackdump) options="--svg --holes --help --version" ;;
+                         --color=never --max-step= --max-size= --json --help
+                         --version" ;;
+    trackdump) options="--fills --svg --holes --max-size= --help --version" ;;
     trackbuild) options="--strict --sync --json --help --version" ;;
     trackedit) options="--size= --help --version" ;;
   esac

@@ -258,10 +258,11 @@ TEST(Boardsave, AFullFileSystemKeepsEveryOldBoardAndAMountPointIsWritten) {
   const int failed = inchild([&] {
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("boards", mnt.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        ::mount("boards", mnt.c_str(), "tmpfs", 0, "size=160k") != 0) {
       return 77;
     }
-    // A mount point cannot be renamed over: it is written in place.
+    // A mount point cannot be renamed over: it is written in place, with
+    // room for its journal.
     writebytes(mnt + "/single.board", oldboard);
     writebytes(mnt + "/mounted.board", oldboard);
     if (::mount((mnt + "/single.board").c_str(),

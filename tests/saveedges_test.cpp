@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "board/boardfile.h"
-#include "board/rollback.h"
 #include "board/savecalls.h"
 #include "tests/sampleboard.h"
 #include "tests/scratch.h"
@@ -71,6 +70,14 @@ bool hasacl(const std::string& path) {
   return ::getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
 }
 
+std::string aclof(const std::string& path) {
+  std::string acl(256, '\0');
+  const ssize_t length = ::getxattr(path.c_str(), "system.posix_acl_access",
+                                    acl.data(), acl.size());
+  acl.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  return acl;
+}
+
 // Sets a sysctl for the life of the object, then puts it back.
 class sysctl {
  public:
@@ -115,7 +122,10 @@ TEST(Saveedges, RacingSavesAndLoadsOfAHardLinkedFileNeverMix) {
   int status = 0, running = 2;
   while (running > 0) {
     boardtype loaded;
-    if (!boards::readboardfile((dir / "link.board").c_str(), loaded).ok()) {
+    const auto result =
+        boards::readboardfile((dir / "link.board").c_str(), loaded);
+    if (!result.ok()) {
+      ADD_FAILURE() << result.describe();
       ++failed;
     } else {
       const bytes found = boards::encodeboard(loaded);
@@ -152,20 +162,25 @@ TEST(Saveedges, ASaveNeverChangesWhoMayReadTheBoard) {
   if (!setacl(dir / "shared", "system.posix_acl_default", 7, nobody, 4, 0)) {
     GTEST_SKIP() << "no ACLs on this file system: " << std::strerror(errno);
   }
-  // Nothing is removed, so that the copy a save in place makes stays.
-  const boards::savecalls real = boards::savesystem;
-  boards::savesystem.unlinkat = [](int, const char*, int) { return 0; };
   for (const std::string& path : {plain, linked}) {
     ASSERT_TRUE(boards::writeboardfile(path.c_str(), *board).ok());
   }
-  boards::savesystem = real;
   struct stat status;
-  const std::string copy = dir / "shared/.linked.board.rollback";
-  for (const std::string& path : {plain, linked, copy}) {
+  for (const std::string& path : {plain, linked}) {
     EXPECT_FALSE(hasacl(path)) << path;
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
   }
+  // A new board gets what "echo x >" gives a new file there, ACL and all.
+  const std::string made = dir / "shared/new.board";
+  const std::string shell = dir / "shared/shell.board";
+  ASSERT_TRUE(boards::writeboardfile(made.c_str(), *board).ok());
+  ::close(::open(shell.c_str(), O_WRONLY | O_CREAT, 0666));
+  struct stat shellstatus;
+  ASSERT_EQ(::stat(made.c_str(), &status), 0);
+  ASSERT_EQ(::stat(shell.c_str(), &shellstatus), 0);
+  EXPECT_EQ(status.st_mode, shellstatus.st_mode);
+  EXPECT_EQ(aclof(made), aclof(shell));
 
   const std::string owned = dir / "owned.board";
   writebytes(owned, oldboard);
@@ -200,21 +215,28 @@ TEST(Saveedges, ASaveNeverChangesWhoMayReadTheBoard) {
   EXPECT_EQ(readbytes(planted), oldboard);
 }
 
-TEST(Saveedges, AnAppendOnlyFolderKeepsNoStrayFile) {
-  const scratchdir dir;
-  const std::string folder = dir / "kept";
-  fs::create_directory(folder);
-  writebytes(folder + "/board", oldboard);
-  if (std::system(("chattr +a '" + folder + "' 2>/dev/null").c_str()) != 0) {
-    GTEST_SKIP() << "no append-only attribute here";
+// A folder that takes no new name (append-only, immutable) has its board
+// written in place, and nothing left beside it.
+TEST(Saveedges, AFolderThatTakesNoNewNameKeepsNoStrayFile) {
+  for (const char* attribute : {"a", "i"}) {
+    const scratchdir dir;
+    const std::string folder = dir / "kept";
+    fs::create_directory(folder);
+    writebytes(folder + "/board", oldboard);
+    const std::string set =
+        std::string("chattr +") + attribute + " '" + folder + "' 2>/dev/null";
+    if (std::system(set.c_str()) != 0) {
+      GTEST_SKIP() << "no chattr +" << attribute << " here";
+    }
+    const auto board = sampleboard(4, 5, 3, 2, 2);
+    const auto saved =
+        boards::writeboardfile((folder + "/board").c_str(), *board);
+    std::system(
+        ("chattr -" + std::string(attribute) + " '" + folder + "'").c_str());
+    EXPECT_TRUE(saved.ok()) << attribute << ": " << saved.describe();
+    EXPECT_EQ(readbytes(folder + "/board"), boards::encodeboard(*board));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
   }
-  const auto board = sampleboard(4, 5, 3, 2, 2);
-  const auto saved =
-      boards::writeboardfile((folder + "/board").c_str(), *board);
-  std::system(("chattr -a '" + folder + "'").c_str());
-  EXPECT_TRUE(saved.ok()) << saved.describe();
-  EXPECT_EQ(readbytes(folder + "/board"), boards::encodeboard(*board));
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
 }
 
 // Under a file size limit that the board passes, every tool that saves says
@@ -246,53 +268,89 @@ TEST(Saveedges, AFileSizeLimitIsAFailureOfEveryTool) {
   }
 }
 
-// What a save killed in mid-write leaves: the mark in the file's first bytes
-// and the copy of the old board beside it. A tool's next load puts it back
-// and says so; a reader who may not write the file reads the copy.
-TEST(Saveedges, AKilledSavesCopyIsPutBackAndTold) {
+// Files that another user plants beside a board, and a lock that another
+// process holds on it, change nothing: a load takes the board as it is at
+// once, and a save replaces it and leaves their files alone.
+TEST(Saveedges, OtherUsersFilesAndLocksChangeNothing) {
   const scratchdir dir;
-  bytes torn(36, 0xff);
-  torn.insert(torn.end(), oldboard.begin() + 36, oldboard.end() - 5);
-  writebytes(dir / "x.board", torn);
-  writebytes(dir / ".x.board.rollback", oldboard);
-  if (::geteuid() == 0) {
-    ::chmod(dir.path().c_str(), 0755);
-    ::chmod((dir / "x.board").c_str(), 0644);
-    ::chmod((dir / ".x.board.rollback").c_str(), 0644);
-    EXPECT_EQ(inchild([&] {
-                if (!becomenobody()) return 77;
-                boardtype board;
-                const auto loaded =
-                    boards::readboardfile((dir / "x.board").c_str(), board);
-                return loaded.ok() && loaded.readcopy &&
-                               boards::encodeboard(board) == oldboard
-                           ? 0
-                           : 1;
-              }),
-              0);
+  ::chmod(dir.path().c_str(), 01777);
+  const std::string path = dir / "x.board";
+  writebytes(path, oldboard);
+  const std::vector<std::string> planted = {dir / ".x.board.rollback",
+                                            dir / "x.board.recover.1"};
+  ASSERT_EQ(inchild([&] {
+              if (::geteuid() == 0 && !becomenobody()) return 77;
+              for (const std::string& name : planted) {
+                writebytes(name, bytes(17, 0xff));
+              }
+              return 0;
+            }),
+            0);
+  int held[2];
+  ASSERT_EQ(::pipe(held), 0);
+  const pid_t locker = ::fork();
+  if (locker == 0) {
+    const int fd = ::open(path.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    const bool locked = ::fcntl(fd, F_SETLK, &lock) == 0;
+    ::write(held[1], &locked, 1);
+    ::pause();
+    std::_Exit(0);
   }
-  const runresult run = runin(TRACKCHECK, dir, "x.board");
-  EXPECT_EQ(run.errors,
-            "trackcheck: x.board: a save was killed half-way; its old board "
-            "was put back from .x.board.rollback\n");
-  EXPECT_EQ(readbytes(dir / "x.board"), oldboard);
-  EXPECT_FALSE(fs::exists(dir / ".x.board.rollback"));
+  bool locked = false;
+  ASSERT_EQ(::read(held[0], &locked, 1), 1);
+  EXPECT_TRUE(locked);
+  EXPECT_EQ(inchild([&] {
+              ::alarm(10);
+              boardtype board;
+              return boards::readboardfile(path.c_str(), board).ok() &&
+                             boards::encodeboard(board) == oldboard
+                         ? 0
+                         : 1;
+            }),
+            0);
+  const auto board = sampleboard(4, 5, 3, 2, 2);
+  EXPECT_TRUE(boards::writeboardfile(path.c_str(), *board).ok());
+  ::kill(locker, SIGKILL);
+  ::waitpid(locker, nullptr, 0);
+  EXPECT_EQ(readbytes(path), boards::encodeboard(*board));
+  for (const std::string& name : planted) {
+    EXPECT_EQ(readbytes(name), bytes(17, 0xff)) << name;
+  }
+  ::close(held[0]);
+  ::close(held[1]);
 }
 
-// Two long names that share their start keep copies of their own: a load of
-// one leaves the copy of the other's killed save, which its load puts back.
-TEST(Saveedges, LongNamesThatShareTheirStartKeepTheirOwnCopies) {
+// A head whose layout passes the limit is refused before anything is sized,
+// even where the file, sparse, is as long as the head says.
+TEST(Saveedges, AHeadAboveTheLimitIsRefusedBeforeAnythingIsSized) {
   const scratchdir dir;
-  const std::string start(NAME_MAX - 1, 'n');
-  const std::string killed = dir / (start + "a"), other = dir / (start + "b");
-  bytes torn(36, 0xff);
-  torn.insert(torn.end(), oldboard.begin() + 36, oldboard.end());
-  writebytes(killed, torn);
-  writebytes(dir / boards::rollbackname(start + "a"), oldboard);
-  writebytes(other, oldboard);
+  const std::string path = dir / "sparse.board";
+  bytes head(36, 0);
+  const std::int32_t sizes[] = {0x7fffffff, 256, 0, 0, 0};
+  for (int i = 0; i < 5; ++i) {
+    for (int b = 0; b < 4; ++b) {
+      head[16 + 4 * i + b] = static_cast<unsigned char>(sizes[i] >> (8 * b));
+    }
+  }
+  writebytes(path, head);
+  const std::uint64_t needed =
+      boards::boardfilelength(0x7fffffff, 256, 0, 0, 0);
+  if (::truncate(path.c_str(), static_cast<off_t>(needed)) != 0) {
+    GTEST_SKIP() << "no sparse file of a terabyte here";
+  }
   boardtype board;
-  EXPECT_TRUE(boards::readboardfile(other.c_str(), board).ok());
-  EXPECT_TRUE(boards::readboardfile(killed.c_str(), board).ok());
-  EXPECT_EQ(readbytes(killed), oldboard);
-  EXPECT_LE(boards::rollbackname(start + "a").size(), NAME_MAX);
+  const auto loaded = boards::readboardfile(path.c_str(), board);
+  EXPECT_EQ(loaded.what, boards::loadresulttype::fault::toolarge);
+  EXPECT_EQ(loaded.describe(),
+            "the layout needs 1 TiB (1099511627814 bytes), above the limit "
+            "of 1 GiB");
+  const auto smaller = boards::readboardfile(path.c_str(), board, {1000});
+  EXPECT_EQ(smaller.limit, 1000u);
+  const runresult run = runin(TRACKCHECK, dir, "--max-size=1K sparse.board");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("above the limit of 1 KiB (--max-size)"),
+            std::string::npos)
+      << run.output;
 }

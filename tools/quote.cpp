@@ -93,13 +93,6 @@ std::string quotename(std::string_view name) {
   return quoted + "'";
 }
 
-void tellnote(const char* tool, std::string_view name,
-              const std::string& note) {
-  if (note.empty()) return;
-  std::fprintf(stderr, "%s: %s: %s\n", tool, quotename(name).c_str(),
-               note.c_str());
-}
-
 std::string jsonstring(std::string_view text) {
   std::string json = "\"";
   for (std::size_t at = 0; at < text.size();) {

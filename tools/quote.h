@@ -15,11 +15,6 @@ namespace tools {
 // text pasted back into a shell names the same file.
 std::string quotename(std::string_view name);
 
-// Tells on standard error, as "TOOL: NAME: NOTE", what a load or save of the
-// file did besides its work (a killed save undone); nothing when note is
-// empty.
-void tellnote(const char* tool, std::string_view name, const std::string& note);
-
 // The text as a JSON string, quotes included, valid JSON and UTF-8 whatever
 // bytes it holds: printable UTF-8 as it is, '"' and '\\' escaped, and every
 // other byte (controls, bytes of no valid character) as \u00XX of the byte.

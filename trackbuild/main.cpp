@@ -187,7 +187,6 @@ int save(const boardtype& board, const char* output, bool sync) {
   if (std::strcmp(output, "-") == 0) return writestdout(board);
   const boards::saveresulttype result =
       boards::writeboardfile(output, board, {.sync = sync});
-  tools::tellnote(tool, output, result.note());
   if (result.ok()) return 0;
   fail(tools::quotename(output) + ": " + result.describe());
   return 1;

@@ -1,4 +1,5 @@
-// trackcheck [--show] [--holes] [--color=WHEN] [--json] FILE...: checks
+// trackcheck [--show] [--holes] [--color=WHEN] [--max-step=N]
+// [--max-size=SIZE] [--json] FILE...: checks
 // board files and says what they hold, as lines for people or as one JSON
 // document. Exit status: 0 when every file is sound, 1 when
 // any has a problem or cannot be read, 2 for a usage error.
@@ -19,6 +20,7 @@
 #include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/loadlimit.h"
 #include "tools/quote.h"
 #include "trackcheck/draw.h"
 
@@ -30,12 +32,14 @@ using boards::readboardfile;
 constexpr char tool[] = "trackcheck";
 constexpr char usage[] =
     "usage: trackcheck [--show] [--holes] [--color=WHEN] [--max-step=N] "
-    "[--json] FILE...\n"
+    "[--max-size=SIZE] [--json] FILE...\n"
     "Checks board files. --show draws the picture, --holes draws it with its\n"
     "holes marked. --color=auto|always|never: auto colors only a terminal,\n"
     "and only when NO_COLOR is not set to a value. --max-step=N: a track may\n"
     "go at most N cells from one hole to the next (3). --json: one JSON\n"
-    "document.\n";
+    "document.\n"
+    "--max-size=SIZE: refuse a board whose file would pass SIZE bytes, or\n"
+    "KiB, MiB, GiB or TiB with K, M, G or T after it (1G).\n";
 
 // Past this many lines a file's problems are counted, not listed.
 constexpr std::size_t listedproblems = 100;
@@ -64,12 +68,12 @@ std::string summary(const boardtype& board) {
 // Checks one file and reports on it, drawing its picture when show; whether
 // it is sound.
 bool check(const char* file, bool show, drawingtype how,
-           const boards::checkoptions& limits) {
+           const boards::checkoptions& limits,
+           const boards::loadoptions& loading) {
   boardtype board;
-  const loadresulttype loaded = readboardfile(file, board);
-  tools::tellnote("trackcheck", file, loaded.note());
+  const loadresulttype loaded = readboardfile(file, board, loading);
   if (!loaded.ok()) {
-    say(file, loaded.describe());
+    say(file, tools::loadfault(loaded));
     say(file, "1 problem");
     return false;
   }
@@ -120,6 +124,8 @@ const char* faultname(loadresulttype::fault fault) {
       return "negativesize";
     case shortlayout:
       return "shortlayout";
+    case toolarge:
+      return "toolarge";
     case nomemory:
       return "nomemory";
   }
@@ -136,18 +142,18 @@ void jsonproblem(bool first, const char* kind, const boards::boardproblem& p) {
 
 // Checks one file and writes its JSON object, every problem listed (one
 // at a time: nothing is held); whether it is sound.
-bool checkjson(const char* file, bool first,
-               const boards::checkoptions& limits) {
+bool checkjson(const char* file, bool first, const boards::checkoptions& limits,
+               const boards::loadoptions& loading) {
   std::printf("%s\n    {\"file\": %s, ", first ? "" : ",",
               tools::jsonstring(file).c_str());
   boardtype board;
-  const loadresulttype loaded = readboardfile(file, board);
-  tools::tellnote(tool, file, loaded.note());
+  const loadresulttype loaded = readboardfile(file, board, loading);
   if (!loaded.ok()) {
     std::printf(
         "\"loaded\": false, \"fault\": \"%s\", \"message\": %s, "
         "\"problems\": [], \"problemcount\": 0}",
-        faultname(loaded.what), tools::jsonstring(loaded.describe()).c_str());
+        faultname(loaded.what),
+        tools::jsonstring(tools::loadfault(loaded)).c_str());
     return false;
   }
   std::printf(
@@ -198,7 +204,8 @@ bool stepoption(std::string_view value, boards::checkoptions& limits) {
 
 int run(int argc, char** argv) {
   static constexpr std::string_view known[] = {
-      "--show", "--holes", "--color", "--color=", "--max-step=", "--json"};
+      "--show",      "--holes",     "--color", "--color=",
+      "--max-step=", "--max-size=", "--json"};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
@@ -207,6 +214,7 @@ int run(int argc, char** argv) {
   bool show = false;
   bool json = false;
   boards::checkoptions limits;
+  boards::loadoptions loading;
   drawingtype how;
   how.color = colorbydefault();
   for (const std::string_view option : line.options) {
@@ -228,6 +236,12 @@ int run(int argc, char** argv) {
                                  "--max-step takes a number of cells, 0 or "
                                  "more");
       }
+    } else if (option.starts_with("--max-size=")) {
+      if (!tools::maxsizeoption(option.substr(11), loading.maxsize)) {
+        return tools::usageerror(tool, usage,
+                                 "--max-size takes a size above 0: 1G, 512M, "
+                                 "4096");
+      }
     } else {
       return tools::usageerror(tool, usage,
                                "unknown option " + std::string(option));
@@ -243,9 +257,10 @@ int run(int argc, char** argv) {
   bool sound = true;
   if (json) std::fputs("{\"files\": [", stdout);
   for (const char* file : line.operands) {
-    sound = (json ? checkjson(file, file == line.operands.front(), limits)
-                  : check(file, show, how, limits)) &&
-            sound;
+    sound =
+        (json ? checkjson(file, file == line.operands.front(), limits, loading)
+              : check(file, show, how, limits, loading)) &&
+        sound;
   }
   if (json) std::fputs("\n  ]}\n", stdout);
   return sound ? 0 : 1;

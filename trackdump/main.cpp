@@ -1,8 +1,8 @@
-// trackdump [--fills | --svg [--holes]] FILE: prints the board in FILE as
-// text, which trackbuild makes into the same board file again (--fills: its
-// colormap as fill lines where they are shorter), or its picture as an SVG
-// image. Exit status: 0 when printed, 1 when the file cannot be read or the
-// output not written, 2 for a usage error.
+// trackdump [--fills | --svg [--holes]] [--max-size=SIZE] FILE: prints the
+// board in FILE as text, which trackbuild makes into the same board file again
+// (--fills: its colormap as fill lines where they are shorter), or its picture
+// as an SVG image. Exit status: 0 when printed, 1 when the file cannot be read
+// or the output not written, 2 for a usage error.
 
 #include <cstdio>
 #include <string>
@@ -13,6 +13,7 @@
 #include "board/words.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/loadlimit.h"
 #include "tools/quote.h"
 #include "trackdump/svg.h"
 
@@ -20,16 +21,19 @@ namespace {
 
 constexpr char tool[] = "trackdump";
 constexpr char usage[] =
-    "usage: trackdump [--fills | --svg [--holes]] FILE\n"
+    "usage: trackdump [--fills | --svg [--holes]] [--max-size=SIZE] FILE\n"
     "Prints the board file FILE as text on standard output (syntax in\n"
     "board(5)); --fills writes its colormap as fill lines where they are\n"
     "shorter than its rows. --svg prints its picture as an SVG image instead,\n"
-    "--holes with its holes marked.\n";
+    "--holes with its holes marked.\n"
+    "--max-size=SIZE: refuse a board whose file would pass SIZE bytes, or\n"
+    "KiB, MiB, GiB or TiB with K, M, G or T after it (1G).\n";
 
 struct outputtype {
   bool svg = false;
   bool holes = false;
   bool fills = false;
+  boards::loadoptions loading;
 };
 
 bool writeout(std::string_view piece) {
@@ -39,11 +43,11 @@ bool writeout(std::string_view piece) {
 int dump(const char* path, outputtype output) {
   const std::string file = tools::quotename(path);
   boardtype board;
-  const boards::loadresulttype loaded = boards::readboardfile(path, board);
-  tools::tellnote(tool, path, loaded.note());
+  const boards::loadresulttype loaded =
+      boards::readboardfile(path, board, output.loading);
   if (!loaded.ok()) {
     std::fprintf(stderr, "%s: %s: %s\n", tool, file.c_str(),
-                 loaded.describe().c_str());
+                 tools::loadfault(loaded).c_str());
     return 1;
   }
   if (loaded.found > loaded.needed) {
@@ -64,7 +68,8 @@ int dump(const char* path, outputtype output) {
 }
 
 int run(int argc, char** argv) {
-  static constexpr std::string_view known[] = {"--svg", "--holes", "--fills"};
+  static constexpr std::string_view known[] = {"--svg", "--holes", "--fills",
+                                               "--max-size="};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
@@ -72,6 +77,14 @@ int run(int argc, char** argv) {
   }
   outputtype output;
   for (const std::string_view option : line.options) {
+    if (option.starts_with("--max-size=")) {
+      if (!tools::maxsizeoption(option.substr(11), output.loading.maxsize)) {
+        return tools::usageerror(tool, usage,
+                                 "--max-size takes a size above 0: 1G, 512M, "
+                                 "4096");
+      }
+      continue;
+    }
     (option == "--svg"     ? output.svg
      : option == "--holes" ? output.holes
                            : output.fills) = true;

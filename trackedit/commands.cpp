@@ -656,7 +656,6 @@ bool editor::saveto(const std::string& path) {
   doc_.marksaved();
   setpath(path);
   message_ = "saved " + path_;
-  if (!saved.note().empty()) message_ += "; " + saved.note();
   if (!fromrecovery_.empty() && std::remove(fromrecovery_.c_str()) == 0) {
     message_ += "; " + fromrecovery_ + " removed";
   }

@@ -122,7 +122,6 @@ int run(int argc, char** argv) {
   const std::string path = line.operands[0];
   struct stat status;
   trackedit::document doc(width, height);
-  std::string note;
   if (::stat(path.c_str(), &status) == 0 || errno != ENOENT) {
     boardtype board;
     const auto loaded = boards::readboardfile(path.c_str(), board);
@@ -132,12 +131,10 @@ int run(int argc, char** argv) {
       return 1;
     }
     doc = trackedit::document(board);
-    note = loaded.note();
   }
   catchstops();
   trackedit::terminalprompter ask(stopsignal);
   trackedit::editor state(std::move(doc), path, ask);
-  if (!note.empty()) state.say(note);
   std::string kept;
   try {
     trackedit::session screen;

@@ -1,0 +1,238 @@
+#include "board/journal.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "board/savecalls.h"
+#include "board/savesteps.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace boards {
+
+namespace {
+
+using fault = saveresulttype::fault;
+
+// The trailer: the magic, then the offset, the length and the checksum, each
+// a little-endian 64-bit number.
+constexpr unsigned char magic[8] = {'b', 'o', 'a', 'r', 'd', 'j', 'n', 'l'};
+constexpr std::size_t figureslength = 24;  // magic, offset and length
+
+void put64(unsigned char* to, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i)
+    to[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint64_t get64(const unsigned char* from) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) value |= std::uint64_t{from[i]} << (8 * i);
+  return value;
+}
+
+// The checksum of a journal: its content, then the trailer's figures, so
+// that a trailer pointing at other bytes of the file fails it too.
+class journalsum {
+ public:
+  journalsum() { XXH64_reset(&state_, 0); }
+  void add(std::span<const unsigned char> piece) {
+    XXH64_update(&state_, piece.data(), piece.size());
+  }
+  std::uint64_t finish(const unsigned char* figures) {
+    XXH64_update(&state_, figures, figureslength);
+    return XXH64_digest(&state_);
+  }
+
+ private:
+  XXH64_state_t state_;
+};
+
+std::array<unsigned char, trailerlength> trailerof(std::uint64_t offset,
+                                                   std::uint64_t length) {
+  std::array<unsigned char, trailerlength> trailer{};
+  std::copy_n(magic, sizeof magic, trailer.begin());
+  put64(trailer.data() + 8, offset);
+  put64(trailer.data() + 16, length);
+  return trailer;
+}
+
+// Feeds the content to the file from offset on, summing what it writes.
+saveresulttype writesummed(int fd, std::uint64_t offset, std::uint64_t length,
+                           const contentmaker& make, journalsum& sum) {
+  std::uint64_t fed = 0;
+  return feedcontent(
+      make, length,
+      [fd, offset, &fed, &sum](std::span<const unsigned char> piece) {
+        sum.add(piece);
+        return writeall(fd, piece.data(), piece.size(),
+                        static_cast<off_t>(offset + fed));
+      },
+      fed);
+}
+
+// Whether the content the trailer points at matches its checksum; the errno
+// of a read that failed, else 0.
+int checksum(int fd, const journal& found, bool& matches) {
+  journalsum sum;
+  std::vector<unsigned char> buffer(static_cast<std::size_t>(
+      std::min<std::uint64_t>(found.length, boardpiecelength)));
+  for (std::uint64_t done = 0; done < found.length;) {
+    const auto piece = static_cast<std::size_t>(
+        std::min<std::uint64_t>(found.length - done, buffer.size()));
+    if (const int error = readall(fd, buffer.data(), piece,
+                                  static_cast<off_t>(found.offset + done))) {
+      return error;
+    }
+    sum.add(std::span(buffer.data(), piece));
+    done += piece;
+  }
+  matches =
+      sum.finish(trailerof(found.offset, found.length).data()) == found.sum;
+  return 0;
+}
+
+}  // namespace
+
+filetail readtail(int fd, std::uint64_t filesize) {
+  filetail tail;
+  tail.length = static_cast<std::size_t>(
+      std::min<std::uint64_t>(filesize, trailerlength));
+  tail.error = readall(fd, tail.bytes.data(), tail.length,
+                       static_cast<off_t>(filesize - tail.length));
+  return tail;
+}
+
+std::optional<journal> trailerin(const filetail& tail, std::uint64_t filesize) {
+  const unsigned char* trailer = tail.bytes.data();
+  if (tail.error != 0 || tail.length < trailerlength ||
+      !std::equal(magic, magic + sizeof magic, trailer)) {
+    return std::nullopt;
+  }
+  const journal found{get64(trailer + 8), get64(trailer + 16),
+                      get64(trailer + figureslength)};
+  // The content lies between the front it replaces and the trailer, which
+  // ends the file.
+  const std::uint64_t room = filesize - trailerlength;
+  if (found.offset > room || found.length != room - found.offset ||
+      found.length > found.offset) {
+    return std::nullopt;
+  }
+  return found;
+}
+
+journalsearch findjournal(int fd, std::uint64_t filesize) {
+  journalsearch search;
+  const filetail tail = readtail(fd, filesize);
+  search.error = tail.error;
+  const std::optional<journal> found = trailerin(tail, filesize);
+  if (!found) return search;
+  bool matches = false;
+  search.error = checksum(fd, *found, matches);
+  if (search.error == 0 && matches) search.found = found;
+  return search;
+}
+
+loadresulttype decodejournal(int fd, const journal& from, boardtype& board,
+                             const loadoptions& options, bool& matched) {
+  matched = false;
+  if (from.length > options.maxsize) {
+    loadresulttype refused =
+        loadresulttype::failed(loadresulttype::fault::toolarge);
+    refused.needed = refused.found = from.length;
+    refused.limit = options.maxsize;
+    matched = true;
+    return refused;
+  }
+  journalsum sum;
+  std::vector<unsigned char> buffer(boardpiecelength);
+  int error = 0;
+  bool cut = false;  // the file ended before the journal did
+  std::uint64_t at = from.offset;
+  const std::uint64_t end = from.offset + from.length;
+  const bytesource source = [&](std::size_t most) {
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::uint64_t>({most, buffer.size(), end - at}));
+    ssize_t got = 0;
+    do {
+      got = wanted == 0 ? 0
+                        : savesystem.pread(fd, buffer.data(), wanted,
+                                           static_cast<off_t>(at));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) error = errno;
+    cut = cut || (wanted > 0 && got == 0);
+    const std::span<const unsigned char> piece(
+        buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+    sum.add(piece);
+    at += piece.size();
+    return piece;
+  };
+  boardtype read;
+  loadresulttype result = decodeboard(source, from.length, read, options);
+  // Bytes past the layout count for the checksum too.
+  while (at < end && !source(buffer.size()).empty()) {
+  }
+  const auto figures = trailerof(from.offset, from.length);
+  matched = !cut && at == end && sum.finish(figures.data()) == from.sum;
+  if (error != 0) {
+    return loadresulttype::failed(loadresulttype::fault::readfailed, error);
+  }
+  if (matched && result.ok()) board = std::move(read);
+  return result;
+}
+
+saveresulttype appendjournal(int fd, std::uint64_t offset, std::uint64_t length,
+                             const contentmaker& make, journal& made) {
+  journalsum sum;
+  if (saveresulttype fed = writesummed(fd, offset, length, make, sum);
+      !fed.ok()) {
+    return fed;
+  }
+  std::array<unsigned char, trailerlength> trailer = trailerof(offset, length);
+  made = {offset, length, sum.finish(trailer.data())};
+  put64(trailer.data() + figureslength, made.sum);
+  if (const int error = writeall(fd, trailer.data(), trailer.size(),
+                                 static_cast<off_t>(offset + length))) {
+    return saveresulttype::failed(fault::writefailed, error);
+  }
+  return {};
+}
+
+saveresulttype writefront(int fd, const journal& from,
+                          const contentmaker& make) {
+  journalsum sum;
+  if (saveresulttype fed = writesummed(fd, 0, from.length, make, sum);
+      !fed.ok()) {
+    return fed;
+  }
+  if (sum.finish(trailerof(from.offset, from.length).data()) != from.sum) {
+    return saveresulttype::failed(
+        fault::writefailed,
+        "the content differed from the journal it was copied from");
+  }
+  return {};
+}
+
+contentmaker journalcontent(int fd, const journal& from, int& readerror) {
+  return [fd, from, &readerror](const bytesink& sink) {
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(
+        std::min<std::uint64_t>(from.length, boardpiecelength)));
+    for (std::uint64_t done = 0; done < from.length;) {
+      const auto piece = static_cast<std::size_t>(
+          std::min<std::uint64_t>(from.length - done, buffer.size()));
+      readerror = readall(fd, buffer.data(), piece,
+                          static_cast<off_t>(from.offset + done));
+      if (readerror != 0 || !sink(std::span(buffer.data(), piece))) {
+        return false;
+      }
+      done += piece;
+    }
+    return true;
+  };
+}
+
+}  // namespace boards
