@@ -98,8 +98,13 @@ saveresulttype inplacesave::write(std::uint64_t length,
   // Clear of the old content, which readers take until the trailer is whole,
   // and of the front that the new content will fill.
   const std::uint64_t offset = std::max(oldlength_, length);
-  if (const int error = reserve(fd_, oldlength_,
-                                offset + length + trailerlength - oldlength_)) {
+  // A full disk that stops the journal only costs the save; the blocks that
+  // a longer board's front will need past the old end are reserved, so that
+  // it cannot stop the copy over the front.
+  if (const int error = checklimit(offset, length + trailerlength)) {
+    return saveresulttype::failed(fault::writefailed, error);
+  }
+  if (const int error = reserve(fd_, oldlength_, offset - oldlength_)) {
     return saveresulttype::failed(fault::writefailed, error);
   }
   stage_ = stage::appending;
@@ -108,7 +113,7 @@ saveresulttype inplacesave::write(std::uint64_t length,
       !appended.ok()) {
     return appended;
   }
-  if (savesystem.fsync(fd_) != 0) {
+  if (savesystem.fdatasync(fd_) != 0) {
     return saveresulttype::failed(fault::writefailed, errno);
   }
   stage_ = stage::journaled;
@@ -143,7 +148,7 @@ saveresulttype inplacesave::complete(const contentmaker& front) {
       !written.ok()) {
     return written;
   }
-  if (savesystem.fsync(fd_) != 0 ||
+  if (savesystem.fdatasync(fd_) != 0 ||
       savesystem.ftruncate(fd_, static_cast<off_t>(journal_.length)) != 0) {
     return saveresulttype::failed(fault::writefailed, errno);
   }

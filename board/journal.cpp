@@ -1,5 +1,6 @@
 #include "board/journal.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -39,17 +40,17 @@ std::uint64_t get64(const unsigned char* from) {
 // that a trailer pointing at other bytes of the file fails it too.
 class journalsum {
  public:
-  journalsum() { XXH64_reset(&state_, 0); }
+  journalsum() { XXH3_64bits_reset(&state_); }
   void add(std::span<const unsigned char> piece) {
-    XXH64_update(&state_, piece.data(), piece.size());
+    XXH3_64bits_update(&state_, piece.data(), piece.size());
   }
   std::uint64_t finish(const unsigned char* figures) {
-    XXH64_update(&state_, figures, figureslength);
-    return XXH64_digest(&state_);
+    XXH3_64bits_update(&state_, figures, figureslength);
+    return XXH3_64bits_digest(&state_);
   }
 
  private:
-  XXH64_state_t state_;
+  XXH3_state_t state_;
 };
 
 std::array<unsigned char, trailerlength> trailerof(std::uint64_t offset,
@@ -61,16 +62,30 @@ std::array<unsigned char, trailerlength> trailerof(std::uint64_t offset,
   return trailer;
 }
 
+// Bytes written before the disk is asked to start on them, so that the sync
+// that follows the last of them has little left to wait for.
+constexpr std::uint64_t writebehind = std::uint64_t{1} << 20;
+
 // Feeds the content to the file from offset on, summing what it writes.
 saveresulttype writesummed(int fd, std::uint64_t offset, std::uint64_t length,
                            const contentmaker& make, journalsum& sum) {
   std::uint64_t fed = 0;
+  std::uint64_t started = 0;  // bytes the disk was asked to write
   return feedcontent(
       make, length,
-      [fd, offset, &fed, &sum](std::span<const unsigned char> piece) {
+      [&](std::span<const unsigned char> piece) {
         sum.add(piece);
-        return writeall(fd, piece.data(), piece.size(),
-                        static_cast<off_t>(offset + fed));
+        const int error = writeall(fd, piece.data(), piece.size(),
+                                   static_cast<off_t>(offset + fed));
+        const std::uint64_t written = fed + piece.size();
+        if (error == 0 && written - started >= writebehind) {
+          // Only a head start: the sync that follows still waits for all.
+          savesystem.syncrange(fd, static_cast<off_t>(offset + started),
+                               static_cast<off_t>(written - started),
+                               SYNC_FILE_RANGE_WRITE);
+          started = written;
+        }
+        return error;
       },
       fed);
 }

@@ -30,6 +30,8 @@ savecalls savesystem = {
     ::fallocate,
     ::ftruncate,
     ::fsync,
+    ::fdatasync,
+    ::sync_file_range,
     ::fchown,
     ::fchmod,
     ::flistxattr,

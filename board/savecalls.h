@@ -34,6 +34,8 @@ struct savecalls {
   int (*fallocate)(int fd, int mode, off_t offset, off_t length);
   int (*ftruncate)(int fd, off_t length);
   int (*fsync)(int fd);
+  int (*fdatasync)(int fd);
+  int (*syncrange)(int fd, off_t offset, off_t count, unsigned int flags);
   int (*fchown)(int fd, uid_t owner, gid_t group);
   int (*fchmod)(int fd, mode_t mode);
   ssize_t (*flistxattr)(int fd, char* list, std::size_t size);

@@ -81,9 +81,8 @@ TEST(Toolsaves, AHeadClaimingMoreThanMemoryHoldsIsALoadFault) {
   for (const char* tool : {TRACKCHECK, TRACKDUMP, TRACKCOPY}) {
     // A limit keeps the test from taking what the head asks for; trackcopy
     // reads default.board unasked, under the library's own limit.
-    const std::string file = tool == std::string(TRACKCOPY)
-                                 ? ""
-                                 : " --max-size=8G default.board";
+    const std::string file =
+        tool == std::string(TRACKCOPY) ? "" : " --max-size=8G default.board";
     const runresult run =
         inbash(dir, "ulimit -v 1000000; '" + std::string(tool) + "'" + file);
     EXPECT_EQ(run.status, 1) << tool;
