@@ -77,7 +77,8 @@ TEST(commands, MovesByJumpsGoToAndReturn) {
   } cases[] = {
       {{jumpright}, {0, 3}},
       {{jumpright, jumpright}, {0, 4}},
-      {{end, jumpleft}, {0, 4}},
+      {{end, jumpleft}, {0, 5}},
+      {{end, jumpleft, jumpleft}, {0, 4}},
       {{jumpdown}, {2, 0}},
       {{jumpdown, jumpdown, jumpdown}, {3, 0}},
       {{right, right, 'x', 'y', enter, 'z', enter}, {2, 2}},
@@ -89,6 +90,36 @@ TEST(commands, MovesByJumpsGoToAndReturn) {
     editor e(drawn({"aaa b  ", "aaaaaaa", "  ccc  ", "  ccc  "}), "x", ask);
     press(e, c.keys);
     EXPECT_EQ(e.cursor(), c.cursor) << trackedit::keys::name(*c.keys.begin());
+  }
+}
+
+// A jump back returns to where a jump forward started from the start of a
+// run, along rows and columns, over random pictures of few characters.
+TEST(commands, JumpsBackUndoJumpsForward) {
+  using namespace trackedit::keys;
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> rows(1 + random() % 6);
+    const std::size_t width = 1 + random() % 12;
+    for (auto& r : rows) {
+      for (std::size_t c = 0; c < width; ++c) r += "ab."[random() % 3];
+    }
+    script ask;
+    editor e(drawn(rows), "x", ask);
+    const bool across = random() % 2;
+    const int forward = across ? jumpright : jumpdown;
+    const int back = across ? jumpleft : jumpup;
+    press(e, {forward, back});  // to the start of the first run
+    ASSERT_EQ(e.cursor(), (celltype{0, 0}));
+    for (celltype from = e.cursor();; from = e.cursor()) {
+      e.handle(forward);
+      if (e.cursor() == from) break;  // at the edge
+      const celltype to = e.cursor();
+      e.handle(back);
+      ASSERT_EQ(e.cursor(), from) << round;
+      e.handle(forward);
+      ASSERT_EQ(e.cursor(), to) << round;
+    }
   }
 }
 
@@ -227,6 +258,35 @@ TEST(commands, MouseDragsAreOneStep) {
     EXPECT_EQ(e.doc().color({1, 2}), 0);
     EXPECT_EQ(e.doc().tracks(), before);
   }
+}
+
+// An edit after a drag is a step of its own.
+TEST(commands, ADragEndsItsStep) {
+  script ask;
+  editor e(drawn({"....", "...."}), "x", ask);
+  press(e, {'#', trackedit::keys::down});
+  e.press({1, 0});
+  e.dragto({1, 2});
+  e.release();
+  press(e, {'z', ctrl('z')});
+  EXPECT_EQ(e.message(), "undid: write 'z'");
+  EXPECT_EQ(row(e, 1), "###.");
+}
+
+// Ctrl-T turns the clipboard top-bottom, Ctrl-F left-right.
+TEST(commands, FlipsGoTheWayTheirKeysSay) {
+  script ask;
+  editor e(drawn({"/a", "b("}), "x", ask);
+  const auto clip = [&e] {
+    const auto& chars = e.clipboard().characters;
+    return std::string(chars.begin(), chars.end());
+  };
+  press(e, {ctrl('b'), trackedit::keys::down, trackedit::keys::right,
+            ctrl('c'), ctrl('t')});
+  EXPECT_EQ(clip(), "b(\\a");
+  EXPECT_EQ(e.message(), "clipboard flipped top-bottom");
+  press(e, {ctrl('t'), ctrl('f')});
+  EXPECT_EQ(clip(), "a\\)b");
 }
 
 // What the editor says: unknown keys, characters a cell cannot hold, a

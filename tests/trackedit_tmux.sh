@@ -202,7 +202,7 @@ case $case in
     tm capture-pane -p -t edit | tail -1 | grep -q "^lines 1-23 of " ||
       fail "no position on the help's last line"
     keys PageDown PageDown
-    waitfor "In a question, Esc or Ctrl-C cancels it."
+    waitfor "Backspace edit the answer; Esc or Ctrl-C cancels it."
     keys q
     waitfor "PICTURE"
     for part in "(0, 1)" "mark (0, 1)" "problem" "modified" "track"; do

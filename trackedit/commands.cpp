@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "trackedit/keys.h"
+#include "trackedit/recovery.h"
 
 namespace trackedit {
 namespace {
@@ -69,21 +71,6 @@ void flip(clipboardtype& clip, bool columns) {
   clip = std::move(flipped);
 }
 
-// The whole file at path; false, with errno, when it cannot be read.
-bool readwhole(const std::string& path, std::string& text) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return false;
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
-    text.append(buffer, n);
-  }
-  const bool failed = std::ferror(in) != 0;
-  const int error = errno;
-  std::fclose(in);
-  errno = error;
-  return !failed;
-}
-
 }  // namespace
 
 void flipcolumns(clipboardtype& clip) { flip(clip, true); }
@@ -134,10 +121,89 @@ std::optional<celltype> placeof(const document& doc, std::int32_t track,
   return holes[hole];
 }
 
+std::optional<fileidentity> identityof(const std::string& path) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return fileidentity{status.st_dev, status.st_ino, status.st_size,
+                      status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
 editor::editor(document doc, std::string path, prompter& ask)
     : doc_(std::move(doc)), ask_(ask) {
   setpath(std::move(path));
   track_ = doc_.tracks().empty() ? -1 : 0;
+  // The board was loaded from the file just now (or there is none).
+  identity_ = identityof(path_);
+  if (identity_) ondisk_ = boards::encodeboard(doc_.board());
+}
+
+// After a load or save of board through path_.
+void editor::noteondisk(const boardtype& board) {
+  identity_ = identityof(path_);
+  ondisk_ = boards::encodeboard(board);
+  warned_.reset();
+}
+
+// Whether the file holds another board than the one last loaded or saved.
+// A file removed holds nothing that a save could lose.
+bool editor::changedondisk() {
+  const auto now = identityof(path_);
+  if (!now || now == identity_) return false;
+  boardtype board;
+  if (boards::readboardfile(path_.c_str(), board).ok() &&
+      boards::encodeboard(board) == ondisk_) {
+    identity_ = now;  // touched, or saved again the same
+    return false;
+  }
+  return true;
+}
+
+void editor::lookatdisk() {
+  if (!changedondisk() || warned_ == identityof(path_)) return;
+  warned_ = identityof(path_);
+  message_ = path_ +
+             " changed on disk since it was opened; Ctrl-S asks whether to "
+             "overwrite it, reload it or save elsewhere";
+}
+
+// Takes the board on disk as a step of its own, so that undo brings the
+// edits back.
+void editor::reload() {
+  boardtype board;
+  const auto identity = identityof(path_);
+  const auto loaded = boards::readboardfile(path_.c_str(), board);
+  if (!loaded.ok()) {
+    message_ = "cannot reload " + path_ + ": " + loaded.describe();
+    return;
+  }
+  doc_.reload(board, "reload " + path_);
+  identity_ = identity;
+  ondisk_ = boards::encodeboard(board);
+  warned_.reset();
+  mark_.reset();
+  typingfrom_.reset();
+  keeptrack();
+  cursor_.row = std::clamp(cursor_.row, 0, std::max(doc_.height() - 1, 0));
+  cursor_.column = std::clamp(cursor_.column, 0, std::max(doc_.width() - 1, 0));
+  message_ = "reloaded " + path_ + "; Ctrl-Z brings the edits back";
+}
+
+void editor::blindkey(int key) {
+  release();
+  message_.clear();
+  const bool quits = key == ctrl('q') || (key == ctrl('x') && !mark_);
+  if (!quits) {
+    message_ = keys::name(key) + " is ignored: the terminal is too small";
+    return;
+  }
+  if (!doc_.modified()) {
+    quit_ = true;
+    return;
+  }
+  // Nothing is saved blind: the board cannot be seen.
+  const auto answer = ask_.key(
+      "unsaved edits: n quits without saving them, any other key goes back");
+  quit_ = answer == 'n' || answer == 'N';
 }
 
 void editor::setpath(std::string path) {
@@ -240,17 +306,29 @@ bool editor::movecursor(int key) {
   return true;
 }
 
-// To the first cell that differs from the cursor's, as a word jump goes
-// through text, or to the edge of the picture.
+// Word jumps over runs of one character: forward to the start of the next
+// run (or the edge), back to the start of this run, or of the one before
+// when already at a start; so a jump back undoes a jump forward.
 void editor::jump(std::int32_t rows, std::int32_t columns) {
   if (!doc_.inside(cursor_)) return;
-  const char from = doc_.character(cursor_);
+  const auto step = [&](celltype at) {
+    return celltype{at.row + rows, at.column + columns};
+  };
   celltype at = cursor_;
-  for (;;) {
-    const celltype next{at.row + rows, at.column + columns};
-    if (!doc_.inside(next)) break;
-    at = next;
-    if (doc_.character(at) != from) break;
+  if (rows + columns > 0) {
+    const char from = doc_.character(at);
+    while (doc_.inside(step(at))) {
+      at = step(at);
+      if (doc_.character(at) != from) break;
+    }
+  } else {
+    // Whether the cell before this one (the way of the jump) is the same.
+    const auto samebefore = [&](celltype cell) {
+      return doc_.inside(step(cell)) &&
+             doc_.character(step(cell)) == doc_.character(cell);
+    };
+    if (!samebefore(at) && doc_.inside(step(at))) at = step(at);
+    while (samebefore(at)) at = step(at);
   }
   cursor_ = at;
 }
@@ -305,6 +383,9 @@ bool editor::commandkey(int key) {
       return true;
     case ctrl('g'):
       gotoplace();
+      return true;
+    case ctrl('e'):
+      editheader();
       return true;
     case keys::tab:
     case keys::backtab: {
@@ -381,6 +462,7 @@ void editor::colorkey(int key) {
     case 'c':
       if (const auto n = asknumber("color index (0 to 255):", 255)) {
         colorindex_ = static_cast<unsigned char>(*n);
+        message_ = "painting with color index " + std::to_string(*n);
       }
       return;
     case 'i':
@@ -411,10 +493,46 @@ void editor::colorkey(int key) {
       }
       return;
     case 'x':
-      doc_.removelastpair();
-      return;
+      return removepair();
   }
   unknown(key);
+}
+
+// The last pair goes; when cells or tracks use it, only once confirmed.
+void editor::removepair() {
+  if (doc_.pairs().empty()) {
+    message_ = "no pair to remove";
+    return;
+  }
+  const auto last = static_cast<std::int32_t>(doc_.pairs().size()) - 1;
+  const std::string users = pairusers(last);
+  if (!users.empty()) {
+    const auto answer =
+        ask_.key("pair " + std::to_string(last) + " is used by " + users +
+                 "; y removes it, any other key keeps it");
+    if (answer != 'y' && answer != 'Y') {
+      message_ = "pair " + std::to_string(last) + " kept";
+      return;
+    }
+  }
+  doc_.removelastpair();
+  message_ = "pair " + std::to_string(last) + " removed; Ctrl-Z undoes it";
+}
+
+// "12 cells and track 1" for a pair index; empty when nothing uses it.
+std::string editor::pairusers(std::int32_t index) const {
+  std::size_t cells = 0;
+  for (std::int32_t r = 0; r < doc_.height(); ++r) {
+    for (std::int32_t c = 0; c < doc_.width(); ++c) {
+      cells += doc_.color({r, c}) == index;
+    }
+  }
+  std::string users = cells > 0 ? plural(cells, "cell", "cells") : "";
+  for (std::size_t t = 0; t < doc_.tracks().size(); ++t) {
+    if (doc_.tracks()[t].color != index) continue;
+    users += (users.empty() ? "track " : " and track ") + std::to_string(t);
+  }
+  return users;
 }
 
 void editor::holekey(int key) {
@@ -435,7 +553,7 @@ void editor::holekey(int key) {
       moving_.reset();
       return;
   }
-  static constexpr std::string_view trackkeys = " arxmigDchvos";
+  static constexpr std::string_view trackkeys = " arRxmigDchvos";
   if (track_ < 0 && key > 0 && key < 0x80 &&
       trackkeys.find(static_cast<char>(key)) != std::string_view::npos) {
     message_ = "no track: n adds one";
@@ -451,7 +569,8 @@ void editor::holekey(int key) {
       doc_.appendhole(track_, cursor_);
       return;
     case 'r':
-      if (!doc_.appendrun(track_, cursor_)) {
+    case 'R':
+      if (!doc_.appendrun(track_, cursor_, key == 'r')) {
         message_ = "a run goes along a row, a column or a diagonal";
       }
       return;
@@ -487,6 +606,8 @@ void editor::holekey(int key) {
     case 'c':
       if (const auto n = asknumber("track color index:", 255)) {
         doc_.settrackcolor(track_, static_cast<std::int32_t>(*n));
+        message_ = "track " + std::to_string(track_) + " has color index " +
+                   std::to_string(*n);
       }
       return;
     case 'h':
@@ -597,6 +718,31 @@ void editor::flip(bool columns) {
       columns ? "clipboard flipped left-right" : "clipboard flipped top-bottom";
 }
 
+// The four header values, which the file carries and nothing reads.
+void editor::editheader() {
+  std::string now;
+  for (const std::int32_t value : doc_.header()) {
+    now += (now.empty() ? "" : " ") + std::to_string(value);
+  }
+  const auto text = ask_.line("header (four numbers):", now);
+  if (!text) return;
+  const auto numbers = numbersin(*text);
+  if (!numbers || numbers->size() != 4 ||
+      std::any_of(numbers->begin(), numbers->end(),
+                  [](long n) { return n < INT32_MIN || n > INT32_MAX; })) {
+    message_ = "the header wants four numbers from " +
+               std::to_string(INT32_MIN) + " to " + std::to_string(INT32_MAX);
+    return;
+  }
+  std::array<std::int32_t, 4> values;
+  std::copy(numbers->begin(), numbers->end(), values.begin());
+  doc_.setheader(values);
+  message_ = "header set";
+  for (const std::int32_t value : values) {
+    message_ += " " + std::to_string(value);
+  }
+}
+
 void editor::gotoplace() {
   const auto text = ask_.line("go to (ROW COLUMN, tN hM, f):", "");
   if (!text) return;
@@ -643,6 +789,24 @@ bool editor::saveto(const std::string& path) {
     message_ = "not saved, tracks differ in length: " + mismatch;
     return false;
   }
+  if (path == path_ && changedondisk()) {
+    for (;;) {
+      const auto answer = ask_.key(
+          path_ +
+          " changed on disk since it was opened; overwrite it, reload it, or "
+          "save elsewhere? o/r/s");
+      if (!answer || *answer == keys::escape) {
+        message_ = "not saved";
+        return false;
+      }
+      if (*answer == 'o' || *answer == 'O') break;
+      if (*answer == 'r' || *answer == 'R') {
+        reload();
+        return false;
+      }
+      if (*answer == 's' || *answer == 'S') return saveas();
+    }
+  }
   // Synced, as editors save: once it says "saved", a power cut keeps it.
   boards::saveoptions options;
   options.sync = true;
@@ -655,6 +819,7 @@ bool editor::saveto(const std::string& path) {
   }
   doc_.marksaved();
   setpath(path);
+  noteondisk(doc_.board());
   message_ = "saved " + path_;
   if (!saved.note().empty()) message_ += "; " + saved.note();
   if (!fromrecovery_.empty() && std::remove(fromrecovery_.c_str()) == 0) {
@@ -669,11 +834,11 @@ bool editor::saveto(const std::string& path) {
   return true;
 }
 
-void editor::saveas() {
+bool editor::saveas() {
   const auto name = ask_.line("save as:", path_);
   if (!name || name->empty()) {
     message_ = "not saved";
-    return;
+    return false;
   }
   struct stat status;
   if (*name != path_ && ::lstat(name->c_str(), &status) == 0) {
@@ -681,10 +846,10 @@ void editor::saveas() {
         ask_.key(*name + " exists: y replaces it, any other key goes back");
     if (answer != 'y' && answer != 'Y') {
       message_ = "not saved";
-      return;
+      return false;
     }
   }
-  saveto(*name);
+  return saveto(*name);
 }
 
 void editor::askquit() {
@@ -817,8 +982,9 @@ void editor::offerrecovery(const std::vector<recoveryoffer>& offers) {
     if (*key != 'y' && *key != 'Y') continue;
     std::string text;
     boardtype board;
-    if (!readwhole(offer.path, text)) {
-      message_ = "cannot read " + offer.path + ": " + std::strerror(errno);
+    if (const std::string error = readrecovery(offer.path, text);
+        !error.empty()) {
+      message_ = "cannot read " + offer.path + ": " + error;
       return;
     }
     if (const auto problems = boards::readboardtext(text, board);

@@ -32,8 +32,13 @@ struct recoveryfile {
 };
 
 // The recovery files of the board at path, beside it and in the state
-// folder, newest first.
+// folder, newest first: only the user's own files that nobody else may
+// write.
 std::vector<recoveryfile> findrecoveries(const std::string& path);
+
+// Reads a recovery file into text, again only one of the user's own that
+// nobody else may write; the reason when it cannot, else empty.
+std::string readrecovery(const std::string& path, std::string& text);
 
 struct recoveryresult {
   std::string path;   // where the text went; empty when nowhere

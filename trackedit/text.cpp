@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "trackedit/keys.h"
+
 namespace trackedit {
 namespace {
 
@@ -98,14 +100,11 @@ std::string statusline(const editor& state, int width) {
 std::string hints(const editor& state) {
   switch (state.mode()) {
     case modetype::picture:
-      return "type to draw  ^B mark  ^C ^X ^V copy cut paste  ^G go to  "
-             "Tab mode  F1 help";
+      return "type to draw  ^B mark  ^C ^X ^V  ^G go  Tab mode  F1 help";
     case modetype::color:
-      return "+/- or c index  Space paint  f fill  i pick  a e x pair  "
-             "Tab mode  F1 help";
+      return "+ - c index  Space paint  f fill  i pick  a e x pair  F1";
     case modetype::hole:
-      return "Space add  r run  x del  m move  f finish  [ ] n D c track  "
-             "h v o s copy";
+      return "Space add  r run  x del  m move  f finish  [ ] n D c  F1";
   }
   return "";
 }
@@ -115,53 +114,136 @@ const std::vector<std::string>& helplines() {
       "trackedit: every key and the mouse",
       "",
       "Anywhere",
-      "  arrows, Page Up/Down, Home/End   move the cursor",
-      "  Ctrl-arrows  jump to where the character changes, or to the edge",
-      "  Ctrl-G     go to ROW COLUMN, tN hM (track N's hole M) or f (finish)",
-      "  Enter      next row, under the column where typing began",
-      "  Tab        next mode: picture, color, hole   Shift-Tab  the one "
-      "before",
-      "  Ctrl-S     save          Ctrl-O  save as (then edit that file)",
-      "  Ctrl-Q     quit (asks about unsaved edits); Ctrl-X without a mark too",
-      "  Ctrl-Z     undo          Ctrl-Y  redo (each says what and goes there)",
-      "  Ctrl-B     set or clear the mark; the next edit fills the rectangle",
-      "             from the mark to the cursor (a line on one row or column)",
-      "  Ctrl-C     copy the mark's rectangle (no mark: the cell), with colors",
-      "  Ctrl-X     cut the mark's rectangle    Ctrl-V  paste at the cursor",
-      "  Ctrl-F     flip the clipboard left-right   Ctrl-T  top-bottom",
+      "  arrows, Page Up/Down, Home/End  move the cursor",
+      "  Ctrl-arrows  to the start of the next run of one",
+      "             character; back: of this run, or the one before",
+      "  Ctrl-G     go to ROW COLUMN, tN hM (track N's hole M), f",
+      "  Enter      next row, under the column typing began at",
+      "  Tab        next mode: picture, color, hole",
+      "  Shift-Tab  the mode before",
+      "  Ctrl-S     save (asks when the file changed on disk:",
+      "             overwrite it, reload it or save elsewhere)",
+      "  Ctrl-O     save as, then edit that file",
+      "  Ctrl-Q     quit (asks about unsaved edits)",
+      "  Ctrl-Z     undo    Ctrl-Y  redo (each says what, goes there)",
+      "  Ctrl-B     set or clear the mark; the next edit fills the",
+      "             rectangle from the mark to the cursor",
+      "  Ctrl-C     copy the mark's rectangle (or the cell)",
+      "  Ctrl-X     cut it (no mark: quit)   Ctrl-V  paste",
+      "  Ctrl-F     flip the clipboard left-right",
+      "  Ctrl-T     flip the clipboard top-bottom",
       "  Ctrl-N     go to the next problem and show it",
+      "  Ctrl-E     set the four header values",
       "  Esc        drop the mark and the message    F1  this help",
       "",
       "The mouse",
       "  click      move the cursor, in every mode",
-      "  drag       as Space in the mode: write the last character typed,",
-      "             paint the color index, or add holes along the way",
-      "  wheel      scroll",
+      "  drag       as Space in the mode: write the last character",
+      "             typed, paint the index, or add holes on the way",
+      "  wheel      scroll up and down",
       "",
       "Picture mode",
-      "  a character   write it and move right (with a mark: fill the "
-      "rectangle)",
-      "  Backspace     clear the cell to the left    Delete  clear this cell",
+      "  a character  write it and move right (mark: fill)",
+      "  Backspace    clear the cell to the left",
+      "  Delete       clear this cell (mark: the rectangle)",
       "",
       "Color mode",
-      "  + -  or c N   choose the color index        i  take this cell's index",
-      "  Space         paint (with a mark: the rectangle)   f  flood-fill",
-      "  a  add a pair   e  change this index's pair   x  remove the last pair",
+      "  + -  or c N  choose the color index",
+      "  i            take this cell's index",
+      "  Space        paint (with a mark: the rectangle)",
+      "  f            flood-fill the region of this index",
+      "  a  add a pair   e  change this index's pair",
+      "  x  remove the last pair (asks when it is in use)",
       "",
       "Hole mode",
       "  Space  add this cell as the track's next hole",
-      "  r      add a run of holes to here along a row, column or diagonal",
-      "  x      remove the hole here    m  move it (m again where it goes)",
-      "  i N    insert this cell as hole N     g N  go to hole N",
+      "  r      a run of holes to here along a row, column or",
+      "         diagonal, only on the character of its first cell",
+      "  R      the same run on every cell it passes",
+      "  x      remove the hole here   m  move it (m where it goes)",
+      "  i N    insert this cell as hole N    g N  go to hole N",
       "  f      put the finish here",
-      "  [ ]    previous, next track   n  new track   D  delete track (asks)",
-      "  c N    the track's color index",
-      "  h v o  copy the track mirrored left-right, top-bottom, turned around",
-      "  s      copy the track shifted so that its first hole is here",
+      "  [ ]    previous, next track   n  new track",
+      "  D      delete the track (asks)   c N  its color index",
+      "  h v o  copy the track mirrored left-right, top-bottom,",
+      "         or turned around",
+      "  s      copy the track shifted, its first hole here",
       "",
-      "In a question, Esc or Ctrl-C cancels it.",
+      "In a question, Left, Right, Home, End, Delete and",
+      "Backspace edit the answer; Esc or Ctrl-C cancels it.",
+      "While the terminal is too small to show a cell, only F1",
+      "and the quit key act.",
   };
   return lines;
+}
+
+std::vector<std::string> wrapped(const std::string& text, int width) {
+  std::vector<std::string> lines;
+  const auto most = static_cast<std::size_t>(std::max(width, 1));
+  std::size_t characters = most;
+  for (const char c : text) {
+    const bool continues = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+    if (!continues && characters++ == most) {
+      lines.emplace_back();
+      characters = 1;
+    }
+    lines.back() += c;
+  }
+  return lines;
+}
+
+namespace {
+
+bool continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+}
+
+}  // namespace
+
+void answerline::key(int key) {
+  const auto back = [this] {  // to the start of the character before
+    while (at > 0 && continuation(text[--at])) {
+    }
+  };
+  const auto ahead = [this] {  // past the character at the cursor
+    if (at < text.size()) ++at;
+    while (at < text.size() && continuation(text[at])) ++at;
+  };
+  switch (key) {
+    case keys::left:
+      return back();
+    case keys::right:
+      return ahead();
+    case keys::home:
+      at = 0;
+      return;
+    case keys::end:
+      at = text.size();
+      return;
+    case keys::backspace:
+    case 8: {
+      const std::size_t end = at;
+      back();
+      text.erase(at, end - at);
+      return;
+    }
+    case keys::deletekey: {
+      const std::size_t start = at;
+      ahead();
+      text.erase(start, at - start);
+      at = start;
+      return;
+    }
+    case keys::ctrl('u'):
+      text.clear();
+      at = 0;
+      return;
+  }
+  if (key >= ' ' && key < keys::up && key != keys::backspace) {
+    const std::string typed = keys::utf8(key);
+    text.insert(at, typed);
+    at += typed.size();
+  }
 }
 
 char indexglyph(unsigned char index) {

@@ -17,11 +17,25 @@ namespace trackedit {
 // "modified" always stay.
 std::string statusline(const editor& state, int width);
 
-// What the main keys of the mode are, in at most 80 columns.
+// What the main keys of the mode are, in at most 60 columns.
 std::string hints(const editor& state);
 
-// The help: every key and the mouse, a line each of at most 80 columns.
+// The help: every key and the mouse, a line each of at most 60 columns.
 const std::vector<std::string>& helplines();
+
+// The text cut into lines of width characters (UTF-8 sequences kept
+// whole), so that the character at offset N is at line N / width, column
+// N % width, counted in characters.
+std::vector<std::string> wrapped(const std::string& text, int width);
+
+// A line being typed in answer to a question: the text and the cursor in
+// it, a byte offset. Left, Right, Home, End, Backspace, Delete and Ctrl-U
+// edit it; other printable keys are typed at the cursor.
+struct answerline {
+  std::string text;
+  std::size_t at = 0;
+  void key(int key);
+};
 
 // A color index as one character: 0-9, a-z, then + above 35.
 char indexglyph(unsigned char index);
