@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <random>
@@ -281,8 +284,8 @@ TEST(commands, FlipsGoTheWayTheirKeysSay) {
     const auto& chars = e.clipboard().characters;
     return std::string(chars.begin(), chars.end());
   };
-  press(e, {ctrl('b'), trackedit::keys::down, trackedit::keys::right,
-            ctrl('c'), ctrl('t')});
+  press(e, {ctrl('b'), trackedit::keys::down, trackedit::keys::right, ctrl('c'),
+            ctrl('t')});
   EXPECT_EQ(clip(), "b(\\a");
   EXPECT_EQ(e.message(), "clipboard flipped top-bottom");
   press(e, {ctrl('t'), ctrl('f')});
@@ -346,8 +349,98 @@ TEST(commands, SaveAsAndFileStates) {
   EXPECT_EQ(board.picture[0][0], 'q');
 }
 
+// A save over a file that another writer changed asks first: Esc keeps the
+// other's board, r reloads it (undo brings the edits back), o overwrites;
+// a file touched but holding the same board asks nothing.
+TEST(commands, AChangeOnDiskIsNeverOverwrittenUnasked) {
+  scratchdir dir;
+  const std::string path = dir / "b.board";
+  const auto write = [&](char first) {
+    document other(drawn({"..", ".."}));
+    other.setcharacters({0, 0}, {0, 0}, first);
+    ASSERT_TRUE(boards::writeboardfile(path.c_str(), other.board()).ok());
+  };
+  const auto first = [&] { return readbytes(path).at(36); };
+  write('.');
+  script ask;
+  editor e(drawn({"..", ".."}), path, ask);
+  e.handle('X');
+  write('Y');
+  e.lookatdisk();
+  EXPECT_EQ(e.message().rfind(path + " changed on disk since it was opened;"),
+            0u);
+  ask.answers = {"", "r"};
+  press(e, {ctrl('s')});
+  EXPECT_EQ(ask.asked.back(),
+            path +
+                " changed on disk since it was opened; overwrite it, reload "
+                "it, or save elsewhere? o/r/s ");
+  EXPECT_EQ(first(), 'Y');
+  press(e, {ctrl('s')});
+  EXPECT_EQ(row(e, 0), "Y.");
+  EXPECT_FALSE(e.doc().modified());
+  press(e, {ctrl('z'), ctrl('s')});
+  EXPECT_EQ(first(), 'X');
+  const auto asked = ask.asked.size();
+  ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);  // touched
+  press(e, {trackedit::keys::home, 'Z', ctrl('s')});
+  EXPECT_EQ(first(), 'Z');
+  write('W');
+  ask.answers = {"o"};
+  press(e, {trackedit::keys::home, 'V', ctrl('s')});
+  EXPECT_EQ(first(), 'V');
+  EXPECT_EQ(ask.asked.size(), asked + 1);
+}
+
+// Too small to show a cell, keys change nothing and say so; the quit key
+// quits, but never saves.
+TEST(commands, BlindKeysChangeNothing) {
+  scratchdir dir;
+  const std::string path = dir / "b.board";
+  script ask;
+  editor e(drawn({"..", ".."}), path, ask);
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
+                        int(trackedit::keys::deletekey)}) {
+    e.blindkey(key);
+    EXPECT_NE(e.message().find("is ignored"), std::string::npos);
+  }
+  EXPECT_EQ(e.mode(), trackedit::modetype::picture);
+  e.handle('W');
+  ask.answers = {"y", "n"};
+  e.blindkey(ctrl('q'));
+  EXPECT_FALSE(e.quitting());
+  e.blindkey(ctrl('q'));
+  EXPECT_TRUE(e.quitting());
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// Ctrl-E sets the header as one step; c N says what it set; x asks before
+// it removes a pair in use.
+TEST(commands, HeaderColorsAndPairsInUse) {
+  script ask;
+  editor e(drawn({"..", ".."}), "x", ask);
+  ask.answers = {"1 -2 3 2147483647", "1 2 3"};
+  press(e, {ctrl('e'), ctrl('e')});
+  EXPECT_EQ(e.doc().header(),
+            (std::array<std::int32_t, 4>{1, -2, 3, INT32_MAX}));
+  EXPECT_EQ(e.message().rfind("the header wants four numbers", 0), 0u);
+  EXPECT_EQ(ask.asked.back(), "header (four numbers): 1 -2 3 2147483647");
+  ask.answers = {"1 2", "1", "1", "n", "y"};
+  press(e, {'\t', 'a', 'c'});
+  EXPECT_EQ(e.message(), "painting with color index 1");
+  press(e, {'\t', 'n', 'c'});
+  EXPECT_EQ(e.message(), "track 0 has color index 1");
+  press(e, {'\t', '\t', ' ', 'x'});
+  EXPECT_EQ(ask.asked.back(),
+            "pair 1 is used by 1 cell and track 0; y removes it, any other "
+            "key keeps it ");
+  EXPECT_EQ(e.doc().pairs().size(), 2u);
+  e.handle('x');
+  EXPECT_EQ(e.doc().pairs().size(), 1u);
+}
+
 // Every status line fits its width and keeps the mode, the position, the
-// problem count and "modified"; hints and help fit 80 columns.
+// problem count and "modified"; hints and help fit 60 columns.
 TEST(commands, TextFits) {
   script ask;
   editor e(document(255, 255), "/a/very/long/folder/name/for/the/board.board",
@@ -363,16 +456,91 @@ TEST(commands, TextFits) {
     EXPECT_TRUE(width < 80 || line.find("[read-only]") != line.npos) << line;
   }
   for (int mode = 0; mode < 3; ++mode, e.handle('\t')) {
-    EXPECT_LE(trackedit::hints(e).size(), 80u) << trackedit::hints(e);
+    EXPECT_LE(trackedit::hints(e).size(), 60u) << trackedit::hints(e);
   }
   for (const std::string& line : trackedit::helplines()) {
-    EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_LE(line.size(), 60u) << line;
   }
   EXPECT_EQ(
       std::string("09az++"),
       std::string({trackedit::indexglyph(0), trackedit::indexglyph(9),
                    trackedit::indexglyph(10), trackedit::indexglyph(35),
                    trackedit::indexglyph(36), trackedit::indexglyph(255)}));
+}
+
+// Pointer reports mean the same in either form, and no prefix of one is
+// taken for a whole sequence; other sequences are named, never pointers.
+TEST(keys, SequencesAreReadWhole) {
+  using trackedit::keys::pointer;
+  const std::pair<int, pointer::kind> buttons[] = {{0, pointer::press},
+                                                   {32, pointer::drag},
+                                                   {3, pointer::release},
+                                                   {64, pointer::wheelup},
+                                                   {65, pointer::wheeldown}};
+  std::mt19937 random(5);
+  for (int round = 0; round < 300; ++round) {
+    const auto [code, kind] = buttons[random() % 5];
+    const int x = random() % 190, y = random() % 190;
+    std::string old = "[M";
+    for (const int value : {32 + code, 33 + x, 33 + y}) old += char(value);
+    const bool up = code == 3;
+    const std::string sgr = "[<" + std::to_string(up ? 0 : code) + ";" +
+                            std::to_string(x + 1) + ";" +
+                            std::to_string(y + 1) + (up ? "m" : "M");
+    for (const std::string& report : {old, sgr}) {
+      for (std::size_t n = 0; n < report.size(); ++n) {
+        ASSERT_FALSE(trackedit::keys::escapedone(report.substr(0, n)));
+      }
+      ASSERT_TRUE(trackedit::keys::escapedone(report));
+      ASSERT_EQ(trackedit::keys::pointerreport(report), (pointer{kind, y, x}))
+          << report;
+    }
+  }
+  EXPECT_FALSE(trackedit::keys::pointerreport("[<35;4;4M"));  // no button
+  for (const char* other : {"[4~", "[1;5P", "OZ", "x", "[<1;2;3Z"}) {
+    EXPECT_TRUE(trackedit::keys::escapedone(other)) << other;
+    EXPECT_FALSE(trackedit::keys::pointerreport(other)) << other;
+  }
+  EXPECT_EQ(trackedit::keys::unknownsequence("[4~"), "unknown key ESC [ 4 ~");
+  EXPECT_EQ(trackedit::keys::unknownsequence("\x7f"), "unknown key ESC 0x7f");
+}
+
+// Messages wrap into lines of the width, characters kept whole; answers
+// edit at their cursor.
+TEST(text, MessagesWrapAndAnswersEdit) {
+  std::mt19937 random(9);
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    for (int n = random() % 40; n > 0; --n) {
+      text += random() % 3 ? std::string(1, 'a' + random() % 26) : "\xc3\xa9";
+    }
+    const int width = 1 + random() % 12;
+    const auto lines = trackedit::wrapped(text, width);
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const auto characters =
+          std::count_if(lines[i].begin(), lines[i].end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+          });
+      EXPECT_TRUE(characters == width ||
+                  (i + 1 == lines.size() && characters < width));
+      joined += lines[i];
+    }
+    EXPECT_EQ(joined, text);
+  }
+  using namespace trackedit::keys;
+  trackedit::answerline answer{
+      "a\xc3\xa9"
+      "b.board",
+      0};
+  for (const int key : std::initializer_list<int>{
+           end, left, 'X', home, deletekey, right, right, backspace, 'c'}) {
+    answer.key(key);
+  }
+  EXPECT_EQ(answer.text,
+            "\xc3\xa9"
+            "c.boarXd");
+  EXPECT_EQ(answer.at, 3u);
 }
 
 // A recovery never replaces one: each takes the next free name, a planted
@@ -394,9 +562,21 @@ TEST(recovery, NeverOverwritesAndFallsBack) {
   struct stat status;
   ASSERT_EQ(::stat(made[0].c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
+  // Planted, newer: another user's file, and one that others may write.
+  writebytes(board + ".recover.8", {'x'});
+  writebytes(board + ".recover.9", {'y'});
+  ::chmod((board + ".recover.9").c_str(), 0620);
+  const bool root = ::geteuid() == 0 &&
+                    ::chown((board + ".recover.8").c_str(), 12345, 12345) == 0;
+  if (!root) ::chmod((board + ".recover.8").c_str(), 0602);
   const auto found = trackedit::findrecoveries(board);
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].path, made[2]);
+  std::string text;
+  EXPECT_EQ(trackedit::readrecovery(board + ".recover.8", text),
+            "not a file of your own that only you may write");
+  EXPECT_EQ(trackedit::readrecovery(made[2], text), "");
+  EXPECT_EQ(text, "three");
   const std::string lost = dir / "missing/b.board";
   const auto kept = trackedit::writerecovery(lost, "four", 0400);
   EXPECT_EQ(kept.path,

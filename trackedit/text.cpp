@@ -125,7 +125,7 @@ const std::vector<std::string>& helplines() {
       "             overwrite it, reload it or save elsewhere)",
       "  Ctrl-O     save as, then edit that file",
       "  Ctrl-Q     quit (asks about unsaved edits)",
-      "  Ctrl-Z     undo    Ctrl-Y  redo (each says what, goes there)",
+      "  Ctrl-Z     undo    Ctrl-Y  redo (each says what, shows it)",
       "  Ctrl-B     set or clear the mark; the next edit fills the",
       "             rectangle from the mark to the cursor",
       "  Ctrl-C     copy the mark's rectangle (or the cell)",
