@@ -399,8 +399,8 @@ TEST(commands, BlindKeysChangeNothing) {
   const std::string path = dir / "b.board";
   script ask;
   editor e(drawn({"..", ".."}), path, ask);
-  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
-                        int(trackedit::keys::deletekey)}) {
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'),
+                        int('	'), int(trackedit::keys::deletekey)}) {
     e.blindkey(key);
     EXPECT_NE(e.message().find("is ignored"), std::string::npos);
   }
@@ -505,29 +505,41 @@ TEST(keys, SequencesAreReadWhole) {
   EXPECT_EQ(trackedit::keys::unknownsequence("\x7f"), "unknown key ESC 0x7f");
 }
 
-// Messages wrap into lines of the width, characters kept whole; answers
+// Messages wrap into lines of the width, at a space where there is one,
+// characters kept whole, and each byte is found where it was put; answers
 // edit at their cursor.
 TEST(text, MessagesWrapAndAnswersEdit) {
   std::mt19937 random(9);
-  for (int round = 0; round < 200; ++round) {
+  const auto characters = [](const std::string& text) {
+    return std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+    });
+  };
+  for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int n = random() % 40; n > 0; --n) {
-      text += random() % 3 ? std::string(1, 'a' + random() % 26) : "\xc3\xa9";
+      const char* pieces[] = {"a", "b", " ", "\xc3\xa9"};
+      text += pieces[random() % 4];
     }
     const int width = 1 + random() % 12;
     const auto lines = trackedit::wrapped(text, width);
-    std::string joined;
+    std::size_t at = 0;  // the lines are the text, less a space per break
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      const auto characters =
-          std::count_if(lines[i].begin(), lines[i].end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
-          });
-      EXPECT_TRUE(characters == width ||
-                  (i + 1 == lines.size() && characters < width));
-      joined += lines[i];
+      ASSERT_LE(characters(lines[i]), width);
+      ASSERT_EQ(text.substr(at, lines[i].size()), lines[i]) << text;
+      for (std::size_t b = 0; b < lines[i].size(); ++b) {
+        if ((static_cast<unsigned char>(lines[i][b]) & 0xc0) == 0x80) continue;
+        const auto place = trackedit::wrappedplace(text, width, at + b);
+        ASSERT_EQ(place,
+                  (std::pair<int, int>(i, characters(lines[i].substr(0, b)))));
+      }
+      at += lines[i].size();
+      if (at < text.size() && text[at] == ' ') ++at;
     }
-    EXPECT_EQ(joined, text);
+    ASSERT_EQ(at, text.size()) << text;
   }
+  EXPECT_EQ(trackedit::wrapped("ab cd", 3),
+            (std::vector<std::string>{"ab", "cd"}));
   using namespace trackedit::keys;
   trackedit::answerline answer{
       "a\xc3\xa9"

@@ -177,28 +177,62 @@ const std::vector<std::string>& helplines() {
   return lines;
 }
 
-std::vector<std::string> wrapped(const std::string& text, int width) {
-  std::vector<std::string> lines;
-  const auto most = static_cast<std::size_t>(std::max(width, 1));
-  std::size_t characters = most;
-  for (const char c : text) {
-    const bool continues = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
-    if (!continues && characters++ == most) {
-      lines.emplace_back();
-      characters = 1;
-    }
-    lines.back() += c;
-  }
-  return lines;
-}
-
 namespace {
 
 bool continuation(char c) {
   return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
 }
 
+// The characters of text from start up to end.
+int characters(const std::string& text, std::size_t start, std::size_t end) {
+  return static_cast<int>(
+      std::count_if(text.begin() + start, text.begin() + end,
+                    [](char c) { return !continuation(c); }));
+}
+
+// Each line as its first byte and the byte past its last.
+std::vector<std::pair<std::size_t, std::size_t>> layout(const std::string& text,
+                                                        int width) {
+  std::vector<std::pair<std::size_t, std::size_t>> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = at;
+    for (int n = 0; n < std::max(width, 1) && end < text.size(); ++n) {
+      ++end;
+      while (end < text.size() && continuation(text[end])) ++end;
+    }
+    if (end < text.size() && text[end] != ' ') {
+      const std::size_t space = text.rfind(' ', end);
+      if (space != std::string::npos && space > at) end = space;
+    }
+    lines.emplace_back(at, end);
+    at = end < text.size() && text[end] == ' ' ? end + 1 : end;
+  }
+  return lines;
+}
+
 }  // namespace
+
+std::vector<std::string> wrapped(const std::string& text, int width) {
+  std::vector<std::string> lines;
+  for (const auto& [start, end] : layout(text, width)) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+std::pair<int, int> wrappedplace(const std::string& text, int width,
+                                 std::size_t offset) {
+  const auto lines = layout(text, width);
+  int line = 0;
+  while (line + 1 < static_cast<int>(lines.size()) &&
+         lines[line + 1].first <= offset) {
+    ++line;
+  }
+  const std::size_t start = lines.empty() ? 0 : lines[line].first;
+  const int column = characters(text, start, std::min(offset, text.size()));
+  if (column >= std::max(width, 1)) return {line + 1, 0};
+  return {line, column};
+}
 
 void answerline::key(int key) {
   const auto back = [this] {  // to the start of the character before

@@ -5,6 +5,7 @@
 // mode's hint and the help, each made to fit the width it is given.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "trackedit/commands.h"
@@ -23,10 +24,15 @@ std::string hints(const editor& state);
 // The help: every key and the mouse, a line each of at most 60 columns.
 const std::vector<std::string>& helplines();
 
-// The text cut into lines of width characters (UTF-8 sequences kept
-// whole), so that the character at offset N is at line N / width, column
-// N % width, counted in characters.
+// The text in lines of at most width characters (UTF-8 sequences kept
+// whole), broken at a space where there is one, which the break takes; a
+// word longer than a line is cut.
 std::vector<std::string> wrapped(const std::string& text, int width);
+
+// Where the byte at offset falls in those lines: the line and the column
+// in characters; past the end of a full line, the start of the next.
+std::pair<int, int> wrappedplace(const std::string& text, int width,
+                                 std::size_t offset);
 
 // A line being typed in answer to a question: the text and the cursor in
 // it, a byte offset. Left, Right, Home, End, Backspace, Delete and Ctrl-U

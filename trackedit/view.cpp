@@ -90,14 +90,11 @@ int view::firstmessagerow(const editor& state) const {
 
 void view::cursorinmessage(const editor& state, std::size_t offset) const {
   const std::string& text = state.message();
-  int characters = 0;
-  for (std::size_t i = 0; i < std::min(offset, text.size()); ++i) {
-    characters += (static_cast<unsigned char>(text[i]) & 0xc0) != 0x80;
-  }
+  const auto [line, column] = wrappedplace(text, COLS, offset);
   const int skipped =
       std::max<int>(wrapped(text, COLS).size() - messagelines(state).size(), 0);
-  const int row = firstmessagerow(state) + characters / COLS - skipped;
-  move(std::clamp(row, 0, LINES - 1), characters % COLS);
+  const int row = firstmessagerow(state) + line - skipped;
+  move(std::clamp(row, 0, LINES - 1), column);
 }
 
 void view::draw(editor& state) {
