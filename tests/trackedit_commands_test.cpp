@@ -399,8 +399,8 @@ TEST(commands, BlindKeysChangeNothing) {
   const std::string path = dir / "b.board";
   script ask;
   editor e(drawn({"..", ".."}), path, ask);
-  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'),
-                        int('	'), int(trackedit::keys::deletekey)}) {
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
+                        int(trackedit::keys::deletekey)}) {
     e.blindkey(key);
     EXPECT_NE(e.message().find("is ignored"), std::string::npos);
   }
@@ -597,6 +597,12 @@ TEST(recovery, NeverOverwritesAndFallsBack) {
   EXPECT_EQ(status.st_mode & 0777, 0700u);
   EXPECT_EQ(trackedit::findrecoveries(lost).at(0).path, kept.path);
   EXPECT_EQ(readbytes(kept.path), (bytes{'f', 'o', 'u', 'r'}));
+  const std::string log = trackedit::logrecovery(lost, "the edits are lost");
+  EXPECT_EQ(log, dir / "state/trackedit/recovery.log");
+  const bytes line = readbytes(log);
+  EXPECT_NE(std::string(line.begin(), line.end())
+                .find(" " + lost + ": the edits are lost\n"),
+            std::string::npos);
   EXPECT_EQ(trackedit::statename("/a%2F/b"), "%2Fa%252F%2Fb");
   EXPECT_LE(trackedit::statename(std::string(4000, 'x')).size(), 200u);
   ::unsetenv("XDG_STATE_HOME");

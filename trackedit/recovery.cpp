@@ -228,4 +228,24 @@ recoveryresult writerecovery(const std::string& path, const std::string& text,
   return result;
 }
 
+std::string logrecovery(const std::string& path, const std::string& line) {
+  const std::string folder = statefolder();
+  if (folder.empty() || makefolders(folder) != 0) return {};
+  const std::string log = folder + "/recovery.log";
+  const int fd =
+      ::open(log.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  char when[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  const std::string entry =
+      std::string(when) + " " + fullpath(path) + ": " + line + "\n";
+  const bool written = ::write(fd, entry.data(), entry.size()) ==
+                       static_cast<ssize_t>(entry.size());
+  return ::close(fd) == 0 && written ? log : std::string();
+}
+
 }  // namespace trackedit

@@ -51,6 +51,13 @@ struct recoveryresult {
 recoveryresult writerecovery(const std::string& path, const std::string& text,
                              unsigned boardmode);
 
+// Adds a line about the board at path, with the time, to the recovery log
+// in the state folder (where the recoveries go that the board's folder
+// refuses): that the edits of a session ended by a signal are lost, which
+// standard error may no longer show. The log's path, or empty when it
+// cannot be written.
+std::string logrecovery(const std::string& path, const std::string& line);
+
 }  // namespace trackedit
 
 #endif  // TRACKEDIT_RECOVERY_H_
