@@ -64,7 +64,9 @@ bool view::fits(const editor& state) const {
 }
 
 std::optional<celltype> view::cellat(const editor& state, int y, int x) const {
-  if (!fits(state) || y < top || y >= top + boardrows() || x < left(state)) {
+  // A long message covers the board's last rows, the status line above it.
+  const int bottom = std::min(top + boardrows(), firstmessagerow(state) - 1);
+  if (!fits(state) || y < top || y >= bottom || x < left(state)) {
     return std::nullopt;
   }
   const celltype cell{y - top + state.view().row,
