@@ -263,6 +263,48 @@ TEST(commands, MouseDragsAreOneStep) {
   }
 }
 
+// Every key of the table is in the help, does something in each of its
+// modes (never "does nothing"), and is at most one step of undo.
+TEST(commands, EveryKeyOfTheTableActs) {
+  scratchdir dir;
+  const auto& help = trackedit::helplines();
+  for (const trackedit::bindingtype& binding : trackedit::bindings()) {
+    if (binding.names != nullptr) {
+      EXPECT_TRUE(std::any_of(
+          help.begin(), help.end(),
+          [&](const std::string& line) {
+            return line.rfind(std::string("  ") + binding.names + " ", 0) ==
+                       0 ||
+                   line == std::string("  ") + binding.names;
+          }))
+          << binding.names;
+    }
+    for (int mode = 0; mode < 3; ++mode) {
+      if ((binding.modes & (1u << mode)) == 0) continue;
+      for (const auto range : binding.keys) {
+        for (const int key : {range.first, range.last}) {
+          document doc = drawn({"a..b", "....", "cc.."});
+          doc.addtrack(0);
+          doc.appendrun(0, {1, 0});
+          doc.appendrun(0, {1, 3});
+          script ask;  // every question cancelled
+          editor e(document(doc.board()), dir / "b.board", ask);  // no undo
+          press(e, {trackedit::keys::right, ctrl('c')});
+          for (int tab = 0; tab < mode; ++tab) e.handle('\t');
+          const std::string before = e.doc().recovertext();
+          e.handle(key);
+          const std::string name = trackedit::keys::name(key);
+          EXPECT_EQ(e.message().find("does nothing"), std::string::npos)
+              << name << " in mode " << mode;
+          if (e.doc().recovertext() == before) continue;
+          e.handle(ctrl('z'));
+          EXPECT_EQ(e.doc().recovertext(), before) << name << " " << mode;
+        }
+      }
+    }
+  }
+}
+
 // An edit after a drag is a step of its own.
 TEST(commands, ADragEndsItsStep) {
   script ask;

@@ -251,7 +251,18 @@ void editor::handle(int key) {
                       !mark_ && doc_.inside(cursor_);
   if (typing && !typingfrom_) typingfrom_ = cursor_.column;
   if (!typing && key != keys::enter && key != '\n') typingfrom_.reset();
-  if (!movecursor(key) && !commandkey(key)) modekey(key);
+  const bindingtype* binding = bindingof(key, mode_);
+  const bool modal =
+      binding && binding->modes != (inpicture | incolor | inhole);
+  if (!binding) {
+    unknown(key);
+  } else if (modal && !doc_.inside(cursor_)) {
+    // A board of no columns has no cell for a mode's key.
+  } else if (binding->needstrack && track_ < 0) {
+    message_ = "no track: n adds one";
+  } else if (binding->act) {
+    binding->act(*this, key);
+  }
   keepinview();
 }
 
@@ -282,22 +293,6 @@ bool editor::movecursor(int key) {
     case keys::end:
       to.column = doc_.width() - 1;
       break;
-    case keys::jumpleft:
-      jump(0, -1);
-      return true;
-    case keys::jumpright:
-      jump(0, 1);
-      return true;
-    case keys::jumpup:
-      jump(-1, 0);
-      return true;
-    case keys::jumpdown:
-      jump(1, 0);
-      return true;
-    case keys::enter:
-    case '\n':
-      typewriterreturn();
-      return true;
     default:
       return false;
   }
@@ -339,79 +334,9 @@ void editor::typewriterreturn() {
   cursor_.column = typingfrom_.value_or(cursor_.column);
 }
 
-bool editor::commandkey(int key) {
-  switch (key) {
-    case ctrl('s'):
-      save();
-      return true;
-    case ctrl('o'):
-      saveas();
-      return true;
-    case ctrl('q'):
-      askquit();
-      return true;
-    case ctrl('x'):
-      if (mark_) {
-        copy(true);
-      } else {
-        askquit();
-      }
-      return true;
-    case ctrl('c'):
-      copy(false);
-      return true;
-    case ctrl('v'):
-      paste();
-      return true;
-    case ctrl('f'):
-      flip(true);
-      return true;
-    case ctrl('t'):
-      flip(false);
-      return true;
-    case ctrl('z'):
-      stepback(true);
-      return true;
-    case ctrl('y'):
-      stepback(false);
-      return true;
-    case ctrl('b'):
-      mark_ = mark_ ? std::nullopt : std::optional<celltype>(cursor_);
-      return true;
-    case ctrl('n'):
-      gotoproblem();
-      return true;
-    case ctrl('g'):
-      gotoplace();
-      return true;
-    case ctrl('e'):
-      editheader();
-      return true;
-    case keys::tab:
-    case keys::backtab: {
-      const int step = key == keys::tab ? 1 : 2;
-      mode_ = static_cast<modetype>((static_cast<int>(mode_) + step) % 3);
-      moving_.reset();
-      return true;
-    }
-    case keys::escape:
-      mark_.reset();
-      moving_.reset();
-      return true;
-  }
-  return false;
-}
-
-void editor::modekey(int key) {
-  if (!doc_.inside(cursor_)) return;
-  switch (mode_) {
-    case modetype::picture:
-      return picturekey(key);
-    case modetype::color:
-      return colorkey(key);
-    case modetype::hole:
-      return holekey(key);
-  }
+void editor::nextmode(int step) {
+  mode_ = static_cast<modetype>((static_cast<int>(mode_) + step) % 3);
+  moving_.reset();
 }
 
 void editor::unknown(int key) {
@@ -428,74 +353,41 @@ celltype editor::takemark() {
   return from;
 }
 
-void editor::picturekey(int key) {
-  if (key >= ' ' && key <= '~') {
-    pen_ = static_cast<char>(key);
-    const bool block = mark_.has_value();
-    doc_.setcharacters(takemark(), cursor_, pen_);
-    if (!block) movecursor(keys::right);
-  } else if (key == keys::backspace || key == 8) {
-    if (cursor_.column == 0) return;
-    --cursor_.column;
-    doc_.setcharacters(cursor_, cursor_, ' ');
-  } else if (key == keys::deletekey) {
-    doc_.setcharacters(takemark(), cursor_, ' ');
-  } else if (key > 0x7f && key < 0x110000) {
-    message_ = keys::name(key) +
-               " is not one byte: a cell holds one of the printable ASCII "
-               "characters";
-  } else {
-    unknown(key);
+void editor::write(char character) {
+  pen_ = character;
+  const bool block = mark_.has_value();
+  doc_.setcharacters(takemark(), cursor_, pen_);
+  if (!block) movecursor(keys::right);
+}
+
+void editor::stepcolor(int step) {
+  const auto pairs = static_cast<std::int32_t>(doc_.pairs().size());
+  if (pairs > 0) colorindex_ = (colorindex_ + pairs + step) % pairs;
+}
+
+void editor::choosecolor() {
+  if (const auto n = asknumber("color index (0 to 255):", 255)) {
+    colorindex_ = static_cast<unsigned char>(*n);
+    message_ = "painting with color index " + std::to_string(*n);
   }
 }
 
-void editor::colorkey(int key) {
-  const auto pairs = static_cast<std::int32_t>(doc_.pairs().size());
-  switch (key) {
-    case '+':
-    case '=':
-      if (pairs > 0) colorindex_ = (colorindex_ + 1) % pairs;
-      return;
-    case '-':
-      if (pairs > 0) colorindex_ = (colorindex_ + pairs - 1) % pairs;
-      return;
-    case 'c':
-      if (const auto n = asknumber("color index (0 to 255):", 255)) {
-        colorindex_ = static_cast<unsigned char>(*n);
-        message_ = "painting with color index " + std::to_string(*n);
-      }
-      return;
-    case 'i':
-      colorindex_ = doc_.color(cursor_);
-      return;
-    case ' ':
-      doc_.setcolors(takemark(), cursor_, colorindex_);
-      return;
-    case 'f':
-      doc_.floodcolor(cursor_, colorindex_);
-      return;
-    case 'a':
-      if (const auto n =
-              asknumbers("new pair: foreground background:", 2, 255)) {
-        doc_.addpair({std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
-        colorindex_ = static_cast<unsigned char>(pairs);
-      }
-      return;
-    case 'e':
-      if (colorindex_ >= pairs) {
-        message_ = "index " + std::to_string(colorindex_) + " has no pair";
-      } else if (const auto n =
-                     asknumbers("pair " + std::to_string(colorindex_) +
-                                    ": foreground background:",
-                                2, 255)) {
-        doc_.setpair(colorindex_,
-                     {std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
-      }
-      return;
-    case 'x':
-      return removepair();
+void editor::addpair() {
+  const auto pairs = doc_.pairs().size();
+  if (const auto n = asknumbers("new pair: foreground background:", 2, 255)) {
+    doc_.addpair({std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
+    colorindex_ = static_cast<unsigned char>(pairs);
   }
-  unknown(key);
+}
+
+void editor::changepair() {
+  if (colorindex_ >= doc_.pairs().size()) {
+    message_ = "index " + std::to_string(colorindex_) + " has no pair";
+  } else if (const auto n = asknumbers("pair " + std::to_string(colorindex_) +
+                                           ": foreground background:",
+                                       2, 255)) {
+    doc_.setpair(colorindex_, {std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
+  }
 }
 
 // The last pair goes; when cells or tracks use it, only once confirmed.
@@ -535,95 +427,60 @@ std::string editor::pairusers(std::int32_t index) const {
   return users;
 }
 
-void editor::holekey(int key) {
+void editor::run(bool ondrawn) {
+  if (!doc_.appendrun(track_, cursor_, ondrawn)) {
+    message_ = "a run goes along a row, a column or a diagonal";
+  }
+}
+
+void editor::movehole() {
+  if (moving_) {
+    doc_.movehole(track_, *moving_, cursor_);
+    moving_.reset();
+  } else if (const auto here = doc_.holeat(track_, cursor_)) {
+    moving_ = here;
+    message_ = "moving hole " + std::to_string(*here) +
+               ": m again where it goes, Esc leaves it";
+  }
+}
+
+void editor::inserthole() {
+  const auto count = static_cast<long>(doc_.tracks()[track_].holes.size());
+  if (const auto n = asknumber("insert this cell as hole:", count)) {
+    doc_.inserthole(track_, static_cast<std::int32_t>(*n), cursor_);
+  }
+}
+
+void editor::gotohole() {
+  const auto count = static_cast<long>(doc_.tracks()[track_].holes.size());
+  if (count == 0) return;
+  if (const auto n = asknumber("go to hole:", count - 1)) {
+    if (const auto to =
+            placeof(doc_, track_, "h" + std::to_string(*n), message_)) {
+      cursor_ = *to;
+    }
+  }
+}
+
+void editor::steptrack(int step) {
   const auto tracks = static_cast<std::int32_t>(doc_.tracks().size());
-  switch (key) {
-    case 'n':
-      doc_.addtrack(colorindex_);
-      track_ = tracks;
-      return;
-    case 'f':
-      doc_.setfinish(cursor_);
-      return;
-    case '[':
-    case ']':
-      if (tracks > 0) {
-        track_ = (track_ + (key == ']' ? 1 : tracks - 1)) % tracks;
-      }
-      moving_.reset();
-      return;
+  if (tracks > 0) track_ = (track_ + tracks + step) % tracks;
+  moving_.reset();
+}
+
+void editor::colortrack() {
+  if (const auto n = asknumber("track color index:", 255)) {
+    doc_.settrackcolor(track_, static_cast<std::int32_t>(*n));
+    message_ = "track " + std::to_string(track_) + " has color index " +
+               std::to_string(*n);
   }
-  static constexpr std::string_view trackkeys = " arRxmigDchvos";
-  if (track_ < 0 && key > 0 && key < 0x80 &&
-      trackkeys.find(static_cast<char>(key)) != std::string_view::npos) {
-    message_ = "no track: n adds one";
-    return;
-  }
-  if (track_ < 0) return unknown(key);
+}
+
+void editor::shifttrack() {
   const auto& holes = doc_.tracks()[track_].holes;
-  const auto count = static_cast<std::int32_t>(holes.size());
-  const auto here = doc_.holeat(track_, cursor_);
-  switch (key) {
-    case ' ':
-    case 'a':
-      doc_.appendhole(track_, cursor_);
-      return;
-    case 'r':
-    case 'R':
-      if (!doc_.appendrun(track_, cursor_, key == 'r')) {
-        message_ = "a run goes along a row, a column or a diagonal";
-      }
-      return;
-    case 'x':
-      if (here) doc_.removehole(track_, *here);
-      return;
-    case 'm':
-      if (moving_) {
-        doc_.movehole(track_, *moving_, cursor_);
-        moving_.reset();
-      } else if (here) {
-        moving_ = here;
-        message_ = "moving hole " + std::to_string(*here) +
-                   ": m again where it goes, Esc leaves it";
-      }
-      return;
-    case 'i':
-      if (const auto n = asknumber("insert this cell as hole:", count)) {
-        doc_.inserthole(track_, static_cast<std::int32_t>(*n), cursor_);
-      }
-      return;
-    case 'g':
-      if (count == 0) return;
-      if (const auto n = asknumber("go to hole:", count - 1)) {
-        if (const auto to =
-                placeof(doc_, track_, "h" + std::to_string(*n), message_)) {
-          cursor_ = *to;
-        }
-      }
-      return;
-    case 'D':
-      return deletetrack();
-    case 'c':
-      if (const auto n = asknumber("track color index:", 255)) {
-        doc_.settrackcolor(track_, static_cast<std::int32_t>(*n));
-        message_ = "track " + std::to_string(track_) + " has color index " +
-                   std::to_string(*n);
-      }
-      return;
-    case 'h':
-      return copytrack(copykind::mirrorcolumns, {});
-    case 'v':
-      return copytrack(copykind::mirrorrows, {});
-    case 'o':
-      return copytrack(copykind::rotate, {});
-    case 's':
-      if (count > 0) {
-        copytrack(copykind::shift, {cursor_.row - holes[0].row,
-                                    cursor_.column - holes[0].column});
-      }
-      return;
-  }
-  unknown(key);
+  if (holes.empty()) return;
+  copytrack(copykind::shift,
+            {cursor_.row - holes[0].row, cursor_.column - holes[0].column});
 }
 
 void editor::deletetrack() {

@@ -70,6 +70,34 @@ struct fileidentity {
 // The file's identity; nothing when there is no file there.
 std::optional<fileidentity> identityof(const std::string& path);
 
+class editor;
+
+// The modes a key acts in, as bits.
+enum : unsigned { inpicture = 1, incolor = 2, inhole = 4 };
+
+struct keyrange {
+  int first, last;
+};
+
+// A line of the key table: the keys, the modes they act in, their names and
+// their line of help as F1 shows them (a '\n' starts another line), and
+// what they do. A key that needs a cell does nothing off the picture (a
+// board of no columns); one that needs a track says so when there is none.
+struct bindingtype {
+  std::vector<keyrange> keys;
+  unsigned modes;
+  const char* names;  // nothing for keys the help leaves out
+  const char* help;
+  void (*act)(editor& state, int key);  // nothing: the terminal's own
+  bool needstrack = false;
+};
+
+// Every key, in the order of the help.
+const std::vector<bindingtype>& bindings();
+
+// What the key does in the mode; nothing when it does nothing there.
+const bindingtype* bindingof(int key, modetype mode);
+
 class editor {
  public:
   editor(document doc, std::string path, prompter& ask);
@@ -121,12 +149,22 @@ class editor {
   void offerrecovery(const std::vector<recoveryoffer>& offers);
 
  private:
+  friend const std::vector<bindingtype>& bindings();
+
   bool movecursor(int key);
-  bool commandkey(int key);
-  void modekey(int key);
-  void picturekey(int key);
-  void colorkey(int key);
-  void holekey(int key);
+  void nextmode(int step);
+  void write(char character);
+  void stepcolor(int step);
+  void choosecolor();
+  void addpair();
+  void changepair();
+  void run(bool ondrawn);
+  void movehole();
+  void inserthole();
+  void gotohole();
+  void steptrack(int step);
+  void colortrack();
+  void shifttrack();
   void removepair();
   std::string pairusers(std::int32_t index) const;
   void unknown(int key);

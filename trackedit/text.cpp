@@ -109,71 +109,65 @@ std::string hints(const editor& state) {
   return "";
 }
 
+namespace {
+
+// The key table's lines for the modes: the keys' names in a column of
+// their own, each further line of help under the first.
+void addbindings(std::vector<std::string>& lines, unsigned modes) {
+  constexpr std::size_t column = 13;
+  for (const bindingtype& binding : bindings()) {
+    if (binding.modes != modes || binding.names == nullptr) continue;
+    std::string line = std::string("  ") + binding.names;
+    if (line.size() >= column) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line.resize(column, ' ');
+    for (const char c : std::string(binding.help)) {
+      if (c != '\n') {
+        line += c;
+        continue;
+      }
+      lines.push_back(line);
+      line = std::string(column, ' ');
+    }
+    lines.push_back(line);
+  }
+}
+
+std::vector<std::string> makehelp() {
+  std::vector<std::string> lines = {"trackedit: every key and the mouse", "",
+                                    "Anywhere"};
+  addbindings(lines, inpicture | incolor | inhole);
+  for (const char* line : {
+           "",
+           "The mouse",
+           "  click      move the cursor, in every mode",
+           "  drag       as Space in the mode: write the last character",
+           "             typed, paint the index, or add holes on the way",
+           "  wheel      scroll up and down",
+           "",
+           "Picture mode",
+       }) {
+    lines.emplace_back(line);
+  }
+  addbindings(lines, inpicture);
+  lines.insert(lines.end(), {"", "Color mode"});
+  addbindings(lines, incolor);
+  lines.insert(lines.end(), {"", "Hole mode"});
+  addbindings(lines, inhole);
+  lines.insert(lines.end(),
+               {"", "In a question, Left, Right, Home, End, Delete and",
+                "Backspace edit the answer; Esc or Ctrl-C cancels it.",
+                "While the terminal is too small to show a cell, only F1",
+                "and the quit key act."});
+  return lines;
+}
+
+}  // namespace
+
 const std::vector<std::string>& helplines() {
-  static const std::vector<std::string> lines = {
-      "trackedit: every key and the mouse",
-      "",
-      "Anywhere",
-      "  arrows, Page Up/Down, Home/End  move the cursor",
-      "  Ctrl-arrows  to the start of the next run of one",
-      "             character; back: of this run, or the one before",
-      "  Ctrl-G     go to ROW COLUMN, tN hM (track N's hole M), f",
-      "  Enter      next row, under the column typing began at",
-      "  Tab        next mode: picture, color, hole",
-      "  Shift-Tab  the mode before",
-      "  Ctrl-S     save (asks when the file changed on disk:",
-      "             overwrite it, reload it or save elsewhere)",
-      "  Ctrl-O     save as, then edit that file",
-      "  Ctrl-Q     quit (asks about unsaved edits)",
-      "  Ctrl-Z     undo    Ctrl-Y  redo (each says what, shows it)",
-      "  Ctrl-B     set or clear the mark; the next edit fills the",
-      "             rectangle from the mark to the cursor",
-      "  Ctrl-C     copy the mark's rectangle (or the cell)",
-      "  Ctrl-X     cut it (no mark: quit)   Ctrl-V  paste",
-      "  Ctrl-F     flip the clipboard left-right",
-      "  Ctrl-T     flip the clipboard top-bottom",
-      "  Ctrl-N     go to the next problem and show it",
-      "  Ctrl-E     set the four header values",
-      "  Esc        drop the mark and the message    F1  this help",
-      "",
-      "The mouse",
-      "  click      move the cursor, in every mode",
-      "  drag       as Space in the mode: write the last character",
-      "             typed, paint the index, or add holes on the way",
-      "  wheel      scroll up and down",
-      "",
-      "Picture mode",
-      "  a character  write it and move right (mark: fill)",
-      "  Backspace    clear the cell to the left",
-      "  Delete       clear this cell (mark: the rectangle)",
-      "",
-      "Color mode",
-      "  + -  or c N  choose the color index",
-      "  i            take this cell's index",
-      "  Space        paint (with a mark: the rectangle)",
-      "  f            flood-fill the region of this index",
-      "  a  add a pair   e  change this index's pair",
-      "  x  remove the last pair (asks when it is in use)",
-      "",
-      "Hole mode",
-      "  Space  add this cell as the track's next hole",
-      "  r      a run of holes to here along a row, column or",
-      "         diagonal, only on the character of its first cell",
-      "  R      the same run on every cell it passes",
-      "  x      remove the hole here   m  move it (m where it goes)",
-      "  i N    insert this cell as hole N    g N  go to hole N",
-      "  f      put the finish here",
-      "  [ ]    previous, next track   n  new track",
-      "  D      delete the track (asks)   c N  its color index",
-      "  h v o  copy the track mirrored left-right, top-bottom,",
-      "         or turned around",
-      "  s      copy the track shifted, its first hole here",
-      "",
-      "In a question, Left, Right, Home, End, Delete and",
-      "Backspace edit the answer; Esc or Ctrl-C cancels it.",
-      "While the terminal is too small to show a cell, only F1",
-      "and the quit key act.",
-  };
+  static const std::vector<std::string> lines = makehelp();
   return lines;
 }
 
