@@ -267,7 +267,7 @@ case $case in
     waitfor "Esc or q closes"
     tm capture-pane -p -t edit | tail -1 | grep -q "^lines 1-23 of " ||
       fail "no position on the help's last line"
-    keys PageDown PageDown
+    keys PageDown End
     waitfor "Backspace edit the answer; Esc or Ctrl-C cancels it."
     keys q
     waitfor "PICTURE"

@@ -52,38 +52,8 @@ constexpr int nokey = -1;
 // together, and an Esc alone is the key.
 constexpr int sequencewait = 30;
 
-// The rest of a sequence that began with an Esc, as it comes; empty when
-// the Esc came alone. A key of its own (another Esc, a named key) ends it
-// and is read next.
-std::string readsequence() {
-  std::string after;
-  timeout(sequencewait);
-  while (!keys::escapedone(after)) {
-    wint_t code;
-    const int kind = get_wch(&code);
-    if (kind == ERR) break;
-    if (kind == KEY_CODE_YES || code > 0xff || (after.empty() && code == 27)) {
-      kind == KEY_CODE_YES ? ungetch(static_cast<int>(code)) : unget_wch(code);
-      break;
-    }
-    after += static_cast<char>(code);
-  }
-  return after;
-}
-
-// The next key as trackedit::keys has it, waiting at most wait
-// milliseconds (nokey when none came); for sequencekey, the bytes after
-// the Esc are in sequence.
-int readkey(int wait, std::string& sequence) {
-  timeout(wait);
-  wint_t code;
-  const int kind = get_wch(&code);
-  if (kind == ERR) return nokey;
-  if (kind == OK && code == keys::escape) {
-    sequence = readsequence();
-    return sequence.empty() ? keys::escape : sequencekey;
-  }
-  if (kind == OK) return static_cast<int>(code);
+// A key that curses names, as trackedit::keys has it.
+int namedkey(int code) {
   switch (code) {
     case KEY_UP:
       return keys::up;
@@ -117,9 +87,47 @@ int readkey(int wait, std::string& sequence) {
       return resizekey;
   }
   if (code >= cursesjump && code < cursesjump + 4) {
-    return keys::jumpleft + static_cast<int>(code) - cursesjump;
+    return keys::jumpleft + code - cursesjump;
   }
   return keys::otherkey;
+}
+
+// The rest of a sequence that began with an Esc, as it comes; empty when
+// the Esc came alone. A key of its own (another Esc, a named key) ends it
+// and is read next.
+std::string readsequence() {
+  std::string after;
+  timeout(sequencewait);
+  while (!keys::escapedone(after)) {
+    wint_t code;
+    const int kind = get_wch(&code);
+    if (kind == ERR) break;
+    if (kind == KEY_CODE_YES || code > 0xff || (after.empty() && code == 27)) {
+      kind == KEY_CODE_YES ? ungetch(static_cast<int>(code)) : unget_wch(code);
+      break;
+    }
+    after += static_cast<char>(code);
+  }
+  return after;
+}
+
+// The next key as trackedit::keys has it, waiting at most wait
+// milliseconds (nokey when none came); for sequencekey, the bytes after
+// the Esc are in sequence.
+int readkey(int wait, std::string& sequence) {
+  timeout(wait);
+  wint_t code;
+  const int kind = get_wch(&code);
+  if (kind == ERR) return nokey;
+  if (kind == OK && code == keys::escape) {
+    sequence = readsequence();
+    if (sequence.empty()) return keys::escape;
+    // A key whose bytes came too far apart for curses to join them.
+    const int named = key_defined(("\033" + sequence).c_str());
+    return named > 0 ? namedkey(named) : sequencekey;
+  }
+  if (kind == OK) return static_cast<int>(code);
+  return namedkey(static_cast<int>(code));
 }
 
 // Waits for a key, looking at stop between ticks; nothing when stop came
