@@ -252,15 +252,14 @@ void editor::handle(int key) {
   if (typing && !typingfrom_) typingfrom_ = cursor_.column;
   if (!typing && key != keys::enter && key != '\n') typingfrom_.reset();
   const bindingtype* binding = bindingof(key, mode_);
+  // A mode's key needs a cell, which a board of no columns does not have.
   const bool modal =
       binding && binding->modes != (inpicture | incolor | inhole);
   if (!binding) {
     unknown(key);
-  } else if (modal && !doc_.inside(cursor_)) {
-    // A board of no columns has no cell for a mode's key.
   } else if (binding->needstrack && track_ < 0) {
     message_ = "no track: n adds one";
-  } else if (binding->act) {
+  } else if (binding->act && (!modal || doc_.inside(cursor_))) {
     binding->act(*this, key);
   }
   keepinview();
