@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <random>
@@ -77,7 +80,8 @@ TEST(commands, MovesByJumpsGoToAndReturn) {
   } cases[] = {
       {{jumpright}, {0, 3}},
       {{jumpright, jumpright}, {0, 4}},
-      {{end, jumpleft}, {0, 4}},
+      {{end, jumpleft}, {0, 5}},
+      {{end, jumpleft, jumpleft}, {0, 4}},
       {{jumpdown}, {2, 0}},
       {{jumpdown, jumpdown, jumpdown}, {3, 0}},
       {{right, right, 'x', 'y', enter, 'z', enter}, {2, 2}},
@@ -89,6 +93,36 @@ TEST(commands, MovesByJumpsGoToAndReturn) {
     editor e(drawn({"aaa b  ", "aaaaaaa", "  ccc  ", "  ccc  "}), "x", ask);
     press(e, c.keys);
     EXPECT_EQ(e.cursor(), c.cursor) << trackedit::keys::name(*c.keys.begin());
+  }
+}
+
+// A jump back returns to where a jump forward started from the start of a
+// run, along rows and columns, over random pictures of few characters.
+TEST(commands, JumpsBackUndoJumpsForward) {
+  using namespace trackedit::keys;
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> rows(1 + random() % 6);
+    const std::size_t width = 1 + random() % 12;
+    for (auto& r : rows) {
+      for (std::size_t c = 0; c < width; ++c) r += "ab."[random() % 3];
+    }
+    script ask;
+    editor e(drawn(rows), "x", ask);
+    const bool across = random() % 2;
+    const int forward = across ? jumpright : jumpdown;
+    const int back = across ? jumpleft : jumpup;
+    press(e, {forward, back});  // to the start of the first run
+    ASSERT_EQ(e.cursor(), (celltype{0, 0}));
+    for (celltype from = e.cursor();; from = e.cursor()) {
+      e.handle(forward);
+      if (e.cursor() == from) break;  // at the edge
+      const celltype to = e.cursor();
+      e.handle(back);
+      ASSERT_EQ(e.cursor(), from) << round;
+      e.handle(forward);
+      ASSERT_EQ(e.cursor(), to) << round;
+    }
   }
 }
 
@@ -229,6 +263,77 @@ TEST(commands, MouseDragsAreOneStep) {
   }
 }
 
+// Every key of the table is in the help, does something in each of its
+// modes (never "does nothing"), and is at most one step of undo.
+TEST(commands, EveryKeyOfTheTableActs) {
+  scratchdir dir;
+  const auto& help = trackedit::helplines();
+  for (const trackedit::bindingtype& binding : trackedit::bindings()) {
+    if (binding.names != nullptr) {
+      EXPECT_TRUE(std::any_of(
+          help.begin(), help.end(),
+          [&](const std::string& line) {
+            return line.rfind(std::string("  ") + binding.names + " ", 0) ==
+                       0 ||
+                   line == std::string("  ") + binding.names;
+          }))
+          << binding.names;
+    }
+    for (int mode = 0; mode < 3; ++mode) {
+      if ((binding.modes & (1u << mode)) == 0) continue;
+      for (const auto range : binding.keys) {
+        for (const int key : {range.first, range.last}) {
+          document doc = drawn({"a..b", "....", "cc.."});
+          doc.addtrack(0);
+          doc.appendrun(0, {1, 0});
+          doc.appendrun(0, {1, 3});
+          script ask;  // every question cancelled
+          editor e(document(doc.board()), dir / "b.board", ask);  // no undo
+          press(e, {trackedit::keys::right, ctrl('c')});
+          for (int tab = 0; tab < mode; ++tab) e.handle('\t');
+          const std::string before = e.doc().recovertext();
+          e.handle(key);
+          const std::string name = trackedit::keys::name(key);
+          EXPECT_EQ(e.message().find("does nothing"), std::string::npos)
+              << name << " in mode " << mode;
+          if (e.doc().recovertext() == before) continue;
+          e.handle(ctrl('z'));
+          EXPECT_EQ(e.doc().recovertext(), before) << name << " " << mode;
+        }
+      }
+    }
+  }
+}
+
+// An edit after a drag is a step of its own.
+TEST(commands, ADragEndsItsStep) {
+  script ask;
+  editor e(drawn({"....", "...."}), "x", ask);
+  press(e, {'#', trackedit::keys::down});
+  e.press({1, 0});
+  e.dragto({1, 2});
+  e.release();
+  press(e, {'z', ctrl('z')});
+  EXPECT_EQ(e.message(), "undid: write 'z'");
+  EXPECT_EQ(row(e, 1), "###.");
+}
+
+// Ctrl-T turns the clipboard top-bottom, Ctrl-F left-right.
+TEST(commands, FlipsGoTheWayTheirKeysSay) {
+  script ask;
+  editor e(drawn({"/a", "b("}), "x", ask);
+  const auto clip = [&e] {
+    const auto& chars = e.clipboard().characters;
+    return std::string(chars.begin(), chars.end());
+  };
+  press(e, {ctrl('b'), trackedit::keys::down, trackedit::keys::right, ctrl('c'),
+            ctrl('t')});
+  EXPECT_EQ(clip(), "b(\\a");
+  EXPECT_EQ(e.message(), "clipboard flipped top-bottom");
+  press(e, {ctrl('t'), ctrl('f')});
+  EXPECT_EQ(clip(), "a\\)b");
+}
+
 // What the editor says: unknown keys, characters a cell cannot hold, a
 // track deleted only when confirmed, a track copy named on redo.
 TEST(commands, SaysWhatHappens) {
@@ -286,8 +391,98 @@ TEST(commands, SaveAsAndFileStates) {
   EXPECT_EQ(board.picture[0][0], 'q');
 }
 
+// A save over a file that another writer changed asks first: Esc keeps the
+// other's board, r reloads it (undo brings the edits back), o overwrites;
+// a file touched but holding the same board asks nothing.
+TEST(commands, AChangeOnDiskIsNeverOverwrittenUnasked) {
+  scratchdir dir;
+  const std::string path = dir / "b.board";
+  const auto write = [&](char first) {
+    document other(drawn({"..", ".."}));
+    other.setcharacters({0, 0}, {0, 0}, first);
+    ASSERT_TRUE(boards::writeboardfile(path.c_str(), other.board()).ok());
+  };
+  const auto first = [&] { return readbytes(path).at(36); };
+  write('.');
+  script ask;
+  editor e(drawn({"..", ".."}), path, ask);
+  e.handle('X');
+  write('Y');
+  e.lookatdisk();
+  EXPECT_EQ(e.message().rfind(path + " changed on disk since it was opened;"),
+            0u);
+  ask.answers = {"", "r"};
+  press(e, {ctrl('s')});
+  EXPECT_EQ(ask.asked.back(),
+            path +
+                " changed on disk since it was opened; overwrite it, reload "
+                "it, or save elsewhere? o/r/s ");
+  EXPECT_EQ(first(), 'Y');
+  press(e, {ctrl('s')});
+  EXPECT_EQ(row(e, 0), "Y.");
+  EXPECT_FALSE(e.doc().modified());
+  press(e, {ctrl('z'), ctrl('s')});
+  EXPECT_EQ(first(), 'X');
+  const auto asked = ask.asked.size();
+  ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);  // touched
+  press(e, {trackedit::keys::home, 'Z', ctrl('s')});
+  EXPECT_EQ(first(), 'Z');
+  write('W');
+  ask.answers = {"o"};
+  press(e, {trackedit::keys::home, 'V', ctrl('s')});
+  EXPECT_EQ(first(), 'V');
+  EXPECT_EQ(ask.asked.size(), asked + 1);
+}
+
+// Too small to show a cell, keys change nothing and say so; the quit key
+// quits, but never saves.
+TEST(commands, BlindKeysChangeNothing) {
+  scratchdir dir;
+  const std::string path = dir / "b.board";
+  script ask;
+  editor e(drawn({"..", ".."}), path, ask);
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
+                        int(trackedit::keys::deletekey)}) {
+    e.blindkey(key);
+    EXPECT_NE(e.message().find("is ignored"), std::string::npos);
+  }
+  EXPECT_EQ(e.mode(), trackedit::modetype::picture);
+  e.handle('W');
+  ask.answers = {"y", "n"};
+  e.blindkey(ctrl('q'));
+  EXPECT_FALSE(e.quitting());
+  e.blindkey(ctrl('q'));
+  EXPECT_TRUE(e.quitting());
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// Ctrl-E sets the header as one step; c N says what it set; x asks before
+// it removes a pair in use.
+TEST(commands, HeaderColorsAndPairsInUse) {
+  script ask;
+  editor e(drawn({"..", ".."}), "x", ask);
+  ask.answers = {"1 -2 3 2147483647", "1 2 3"};
+  press(e, {ctrl('e'), ctrl('e')});
+  EXPECT_EQ(e.doc().header(),
+            (std::array<std::int32_t, 4>{1, -2, 3, INT32_MAX}));
+  EXPECT_EQ(e.message().rfind("the header wants four numbers", 0), 0u);
+  EXPECT_EQ(ask.asked.back(), "header (four numbers): 1 -2 3 2147483647");
+  ask.answers = {"1 2", "1", "1", "n", "y"};
+  press(e, {'\t', 'a', 'c'});
+  EXPECT_EQ(e.message(), "painting with color index 1");
+  press(e, {'\t', 'n', 'c'});
+  EXPECT_EQ(e.message(), "track 0 has color index 1");
+  press(e, {'\t', '\t', ' ', 'x'});
+  EXPECT_EQ(ask.asked.back(),
+            "pair 1 is used by 1 cell and track 0; y removes it, any other "
+            "key keeps it ");
+  EXPECT_EQ(e.doc().pairs().size(), 2u);
+  e.handle('x');
+  EXPECT_EQ(e.doc().pairs().size(), 1u);
+}
+
 // Every status line fits its width and keeps the mode, the position, the
-// problem count and "modified"; hints and help fit 80 columns.
+// problem count and "modified"; hints and help fit 60 columns.
 TEST(commands, TextFits) {
   script ask;
   editor e(document(255, 255), "/a/very/long/folder/name/for/the/board.board",
@@ -303,16 +498,103 @@ TEST(commands, TextFits) {
     EXPECT_TRUE(width < 80 || line.find("[read-only]") != line.npos) << line;
   }
   for (int mode = 0; mode < 3; ++mode, e.handle('\t')) {
-    EXPECT_LE(trackedit::hints(e).size(), 80u) << trackedit::hints(e);
+    EXPECT_LE(trackedit::hints(e).size(), 60u) << trackedit::hints(e);
   }
   for (const std::string& line : trackedit::helplines()) {
-    EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_LE(line.size(), 60u) << line;
   }
   EXPECT_EQ(
       std::string("09az++"),
       std::string({trackedit::indexglyph(0), trackedit::indexglyph(9),
                    trackedit::indexglyph(10), trackedit::indexglyph(35),
                    trackedit::indexglyph(36), trackedit::indexglyph(255)}));
+}
+
+// Pointer reports mean the same in either form, and no prefix of one is
+// taken for a whole sequence; other sequences are named, never pointers.
+TEST(keys, SequencesAreReadWhole) {
+  using trackedit::keys::pointer;
+  const std::pair<int, pointer::kind> buttons[] = {{0, pointer::press},
+                                                   {32, pointer::drag},
+                                                   {3, pointer::release},
+                                                   {64, pointer::wheelup},
+                                                   {65, pointer::wheeldown}};
+  std::mt19937 random(5);
+  for (int round = 0; round < 300; ++round) {
+    const auto [code, kind] = buttons[random() % 5];
+    const int x = random() % 190, y = random() % 190;
+    std::string old = "[M";
+    for (const int value : {32 + code, 33 + x, 33 + y}) old += char(value);
+    const bool up = code == 3;
+    const std::string sgr = "[<" + std::to_string(up ? 0 : code) + ";" +
+                            std::to_string(x + 1) + ";" +
+                            std::to_string(y + 1) + (up ? "m" : "M");
+    for (const std::string& report : {old, sgr}) {
+      for (std::size_t n = 0; n < report.size(); ++n) {
+        ASSERT_FALSE(trackedit::keys::escapedone(report.substr(0, n)));
+      }
+      ASSERT_TRUE(trackedit::keys::escapedone(report));
+      ASSERT_EQ(trackedit::keys::pointerreport(report), (pointer{kind, y, x}))
+          << report;
+    }
+  }
+  EXPECT_FALSE(trackedit::keys::pointerreport("[<35;4;4M"));  // no button
+  for (const char* other : {"[4~", "[1;5P", "OZ", "x", "[<1;2;3Z"}) {
+    EXPECT_TRUE(trackedit::keys::escapedone(other)) << other;
+    EXPECT_FALSE(trackedit::keys::pointerreport(other)) << other;
+  }
+  EXPECT_EQ(trackedit::keys::unknownsequence("[4~"), "unknown key ESC [ 4 ~");
+  EXPECT_EQ(trackedit::keys::unknownsequence("\x7f"), "unknown key ESC 0x7f");
+}
+
+// Messages wrap into lines of the width, at a space where there is one,
+// characters kept whole, and each byte is found where it was put; answers
+// edit at their cursor.
+TEST(text, MessagesWrapAndAnswersEdit) {
+  std::mt19937 random(9);
+  const auto characters = [](const std::string& text) {
+    return std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+    });
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int n = random() % 40; n > 0; --n) {
+      const char* pieces[] = {"a", "b", " ", "\xc3\xa9"};
+      text += pieces[random() % 4];
+    }
+    const int width = 1 + random() % 12;
+    const auto lines = trackedit::wrapped(text, width);
+    std::size_t at = 0;  // the lines are the text, less a space per break
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_LE(characters(lines[i]), width);
+      ASSERT_EQ(text.substr(at, lines[i].size()), lines[i]) << text;
+      for (std::size_t b = 0; b < lines[i].size(); ++b) {
+        if ((static_cast<unsigned char>(lines[i][b]) & 0xc0) == 0x80) continue;
+        const auto place = trackedit::wrappedplace(text, width, at + b);
+        ASSERT_EQ(place,
+                  (std::pair<int, int>(i, characters(lines[i].substr(0, b)))));
+      }
+      at += lines[i].size();
+      if (at < text.size() && text[at] == ' ') ++at;
+    }
+    ASSERT_EQ(at, text.size()) << text;
+  }
+  EXPECT_EQ(trackedit::wrapped("ab cd", 3),
+            (std::vector<std::string>{"ab", "cd"}));
+  using namespace trackedit::keys;
+  trackedit::answerline answer{
+      "a\xc3\xa9"
+      "b.board",
+      0};
+  for (const int key : std::initializer_list<int>{
+           end, left, 'X', home, deletekey, right, right, backspace, 'c'}) {
+    answer.key(key);
+  }
+  EXPECT_EQ(answer.text,
+            "\xc3\xa9"
+            "c.boarXd");
+  EXPECT_EQ(answer.at, 3u);
 }
 
 // A recovery never replaces one: each takes the next free name, a planted
@@ -334,9 +616,21 @@ TEST(recovery, NeverOverwritesAndFallsBack) {
   struct stat status;
   ASSERT_EQ(::stat(made[0].c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
+  // Planted, newer: another user's file, and one that others may write.
+  writebytes(board + ".recover.8", {'x'});
+  writebytes(board + ".recover.9", {'y'});
+  ::chmod((board + ".recover.9").c_str(), 0620);
+  const bool root = ::geteuid() == 0 &&
+                    ::chown((board + ".recover.8").c_str(), 12345, 12345) == 0;
+  if (!root) ::chmod((board + ".recover.8").c_str(), 0602);
   const auto found = trackedit::findrecoveries(board);
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].path, made[2]);
+  std::string text;
+  EXPECT_EQ(trackedit::readrecovery(board + ".recover.8", text),
+            "not a file of your own that only you may write");
+  EXPECT_EQ(trackedit::readrecovery(made[2], text), "");
+  EXPECT_EQ(text, "three");
   const std::string lost = dir / "missing/b.board";
   const auto kept = trackedit::writerecovery(lost, "four", 0400);
   EXPECT_EQ(kept.path,
@@ -345,6 +639,12 @@ TEST(recovery, NeverOverwritesAndFallsBack) {
   EXPECT_EQ(status.st_mode & 0777, 0700u);
   EXPECT_EQ(trackedit::findrecoveries(lost).at(0).path, kept.path);
   EXPECT_EQ(readbytes(kept.path), (bytes{'f', 'o', 'u', 'r'}));
+  const std::string log = trackedit::logrecovery(lost, "the edits are lost");
+  EXPECT_EQ(log, dir / "state/trackedit/recovery.log");
+  const bytes line = readbytes(log);
+  EXPECT_NE(std::string(line.begin(), line.end())
+                .find(" " + lost + ": the edits are lost\n"),
+            std::string::npos);
   EXPECT_EQ(trackedit::statename("/a%2F/b"), "%2Fa%252F%2Fb");
   EXPECT_LE(trackedit::statename(std::string(4000, 'x')).size(), 200u);
   ::unsetenv("XDG_STATE_HOME");

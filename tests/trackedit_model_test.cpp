@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <random>
 
 #include "board/boardfile.h"
@@ -69,7 +70,7 @@ void randomedit(document& doc, std::mt19937& random) {
   const auto holes =
       track >= 0 ? static_cast<std::int32_t>(doc.tracks()[track].holes.size())
                  : 0;
-  switch (pick(16)) {
+  switch (pick(17)) {
     case 0:
       doc.setcharacters(cell(), cell(), char(' ' + pick(95)));
       break;
@@ -101,7 +102,7 @@ void randomedit(document& doc, std::mt19937& random) {
       if (track >= 0) doc.appendhole(track, cell());
       break;
     case 10:
-      if (track >= 0) doc.appendrun(track, cell());
+      if (track >= 0) doc.appendrun(track, cell(), pick(2));
       break;
     case 11:
       if (track >= 0) doc.inserthole(track, pick(holes + 1), cell());
@@ -119,6 +120,9 @@ void randomedit(document& doc, std::mt19937& random) {
       break;
     case 15:
       doc.setfinish(cell());
+      break;
+    case 16:
+      doc.setheader({pick(3), -pick(3), pick(3), INT32_MIN});
       break;
   }
 }
@@ -151,6 +155,36 @@ TEST(TrackeditModel, UndoAndRedoRetraceRandomScripts) {
   }
 }
 
+// A reload becomes the board from the file, even of another size, as one
+// step between the others: undo and redo cross it, and it counts as saved.
+TEST(TrackeditModel, AReloadIsAStep) {
+  for (std::uint32_t seed = 0; seed < 30; ++seed) {
+    std::mt19937 random(seed);
+    const auto original = sampleboard(5 + seed % 4, 7 + seed % 3, 3, 2, 2);
+    const auto other = sampleboard(3 + seed % 6, 4 + seed % 9, 5, 3, 3);
+    document doc(*original);
+    for (int i = 0; i < 20; ++i) randomedit(doc, random);
+    const snapshot before = take(doc);
+    const std::uint64_t steps = doc.version();  // one per edit, so far
+    doc.reload(*other, "reload");
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(boards::encodeboard(doc.board()), boards::encodeboard(*other));
+    for (int i = 0; i < 20; ++i) randomedit(doc, random);
+    const snapshot made = take(doc);
+    while (doc.undo()) {
+    }
+    EXPECT_EQ(boards::encodeboard(doc.board()), boards::encodeboard(*original));
+    expectindexed(doc);
+    for (std::uint64_t i = 0; i < steps; ++i) ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(take(doc), before);
+    EXPECT_EQ(doc.redo()->what, "reload");
+    expectindexed(doc);
+    while (doc.redo()) {
+    }
+    EXPECT_EQ(take(doc), made) << seed;
+  }
+}
+
 TEST(TrackeditModel, RunsFollowRowsColumnsAndDiagonals) {
   document doc(20, 10);
   doc.addtrack(1);
@@ -164,6 +198,17 @@ TEST(TrackeditModel, RunsFollowRowsColumnsAndDiagonals) {
   EXPECT_EQ(doc.tracks()[0].holes, want);
   ASSERT_TRUE(doc.undo());
   EXPECT_EQ(doc.tracks()[0].holes.size(), 4u);  // one run is one step
+  // On the drawing: only the cells drawn as the run's first one.
+  doc.setcharacters({7, 0}, {7, 9}, '.');
+  doc.setcharacters({7, 3}, {7, 3}, '|');
+  doc.setcharacters({7, 6}, {7, 7}, ' ');
+  doc.addtrack(1);
+  doc.appendhole(1, {7, 0});
+  EXPECT_TRUE(doc.appendrun(1, {7, 9}, true));
+  const std::vector<celltype> dots{{7, 0}, {7, 1}, {7, 2}, {7, 4},
+                                   {7, 5}, {7, 8}, {7, 9}};
+  EXPECT_EQ(doc.tracks()[1].holes, dots);
+  EXPECT_EQ(doc.undo()->what, "run of 6 holes on '.' on track 1");
 }
 
 // Tracks of different lengths cannot be saved, are named with their counts,

@@ -75,7 +75,11 @@ case $case in
     waitfor "saved"
     expected X
     cmp board.board expected.board || fail "saved board differs"
-    keys C-z C-s
+    # Each wait is for the message of the key just sent, never one left
+    # on the screen by the key before.
+    keys C-z
+    waitfor "undid: write 'X'"
+    keys C-s
     waitfor "saved"
     cmp board.board 3player.board || fail "undo did not give back the board"
     keys C-q
@@ -119,13 +123,71 @@ case $case in
     [ ! -e board.board.recover ] || fail "the saved recovery file was kept"
     ;;
   small-terminal)
-    # A tiny terminal, and one too small for any cell, do not stop it.
+    # A tiny terminal, and one too small for any cell, do not stop it;
+    # too small, keys change and save nothing, and F1 still helps.
     start 20 5 board.board
     keys End PageDown Right Down
-    tm resize-window -t edit -x 6 -y 3
+    tm resize-window -t edit -x 12 -y 3
     waitfor "termin"
+    keys W W W C-s
+    waitfor "ignored"
+    keys F1
+    waitfor "lines 1-2"
+    keys q
     tm resize-window -t edit -x 20 -y 5
     waitfor "PICTU"
+    tm capture-pane -p -t edit | grep -q modified && fail "a key acted"
+    cmp board.board 3player.board || fail "the file was changed"
+    keys C-q
+    finished
+    ;;
+  other-writer)
+    # Another program's save survives ours unless we say overwrite: Esc
+    # keeps it, r loads it (undo brings our edit back), o overwrites.
+    start 80 24 board.board
+    expected Y
+    cp expected.board board.board
+    keys X
+    waitfor "changed on disk since it was opened"
+    keys C-s
+    waitfor "save elsewhere? o/r/s"
+    keys Escape
+    waitfor "not saved"
+    cmp board.board expected.board || fail "the other save was lost"
+    keys C-s r
+    waitfor "reloaded board.board"
+    tm capture-pane -p -t edit | grep -q "^  0 Y" || fail "not reloaded"
+    keys C-z
+    waitfor "undid: reload"
+    keys C-s
+    waitfor "saved"
+    expected X
+    cmp board.board expected.board || fail "the undone reload was not saved"
+    cp 3player.board board.board
+    keys C-s
+    waitfor "o/r/s"
+    keys o
+    waitfor "saved"
+    cmp board.board expected.board || fail "o did not overwrite"
+    keys C-q
+    finished
+    ;;
+  escapes)
+    # Sequences the terminal's description does not name are swallowed
+    # whole and named; a pointer report in either form is read.
+    editenv=TERM=xterm-256color start 80 24 board.board
+    for sequence in '\033[4~' '\033[99;9Z' '\033OZ'; do
+      keys -l "$(printf "$sequence")"
+    done
+    waitfor "unknown key ESC O Z"
+    tm capture-pane -p -t edit | grep -q modified && fail "a sequence typed"
+    mouse "0 10 5" "3 10 5"  # the form this terminal does not ask for
+    waitfor "(3, 6)"
+    keys C-q
+    finished
+    start 80 24 board.board
+    keys -l "$(printf '\033[<0;20;8M\033[<0;20;8m')"
+    waitfor "(5, 15)"
     keys C-q
     finished
     ;;
@@ -190,6 +252,10 @@ case $case in
     waitfor "(6, 0)"
     tm capture-pane -p -t edit | sed -n 3p | grep -q "^  6 " ||
       fail "the wheel did not scroll"
+    mouse "64 5 5"
+    waitfor "(3, 0)"
+    tm capture-pane -p -t edit | sed -n 3p | grep -q "^  3 " ||
+      fail "the wheel did not scroll up"
     keys C-q
     finished
     ;;
@@ -201,8 +267,8 @@ case $case in
     waitfor "Esc or q closes"
     tm capture-pane -p -t edit | tail -1 | grep -q "^lines 1-23 of " ||
       fail "no position on the help's last line"
-    keys PageDown PageDown
-    waitfor "In a question, Esc or Ctrl-C cancels it."
+    keys PageDown End
+    waitfor "Backspace edit the answer; Esc or Ctrl-C cancels it."
     keys q
     waitfor "PICTURE"
     for part in "(0, 1)" "mark (0, 1)" "problem" "modified" "track"; do
@@ -271,7 +337,8 @@ case $case in
     done
     ls state/trackedit/*new.board.recover >/dev/null || fail "no recovery"
     start 80 24 missing/new.board
-    waitfor "open the unsaved edits in $work/state/trackedit/"
+    waitfor "open the unsaved edits in"
+    waitfor "$work/state/trackedit/"
     keys y C-o C-u saved.board Enter
     waitfor "saved saved.board"
     keys C-q

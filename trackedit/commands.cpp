@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "board/boardfile.h"
 #include "board/boardtext.h"
 #include "trackedit/keys.h"
+#include "trackedit/recovery.h"
 
 namespace trackedit {
 namespace {
@@ -69,21 +71,6 @@ void flip(clipboardtype& clip, bool columns) {
   clip = std::move(flipped);
 }
 
-// The whole file at path; false, with errno, when it cannot be read.
-bool readwhole(const std::string& path, std::string& text) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return false;
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
-    text.append(buffer, n);
-  }
-  const bool failed = std::ferror(in) != 0;
-  const int error = errno;
-  std::fclose(in);
-  errno = error;
-  return !failed;
-}
-
 }  // namespace
 
 void flipcolumns(clipboardtype& clip) { flip(clip, true); }
@@ -134,10 +121,89 @@ std::optional<celltype> placeof(const document& doc, std::int32_t track,
   return holes[hole];
 }
 
+std::optional<fileidentity> identityof(const std::string& path) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return fileidentity{status.st_dev, status.st_ino, status.st_size,
+                      status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
 editor::editor(document doc, std::string path, prompter& ask)
     : doc_(std::move(doc)), ask_(ask) {
   setpath(std::move(path));
   track_ = doc_.tracks().empty() ? -1 : 0;
+  // The board was loaded from the file just now (or there is none).
+  identity_ = identityof(path_);
+  if (identity_) ondisk_ = boards::encodeboard(doc_.board());
+}
+
+// After a load or save of board through path_.
+void editor::noteondisk(const boardtype& board) {
+  identity_ = identityof(path_);
+  ondisk_ = boards::encodeboard(board);
+  warned_.reset();
+}
+
+// Whether the file holds another board than the one last loaded or saved.
+// A file removed holds nothing that a save could lose.
+bool editor::changedondisk() {
+  const auto now = identityof(path_);
+  if (!now || now == identity_) return false;
+  boardtype board;
+  if (boards::readboardfile(path_.c_str(), board).ok() &&
+      boards::encodeboard(board) == ondisk_) {
+    identity_ = now;  // touched, or saved again the same
+    return false;
+  }
+  return true;
+}
+
+void editor::lookatdisk() {
+  if (!changedondisk() || warned_ == identityof(path_)) return;
+  warned_ = identityof(path_);
+  message_ = path_ +
+             " changed on disk since it was opened; Ctrl-S asks whether to "
+             "overwrite it, reload it or save elsewhere";
+}
+
+// Takes the board on disk as a step of its own, so that undo brings the
+// edits back.
+void editor::reload() {
+  boardtype board;
+  const auto identity = identityof(path_);
+  const auto loaded = boards::readboardfile(path_.c_str(), board);
+  if (!loaded.ok()) {
+    message_ = "cannot reload " + path_ + ": " + loaded.describe();
+    return;
+  }
+  doc_.reload(board, "reload " + path_);
+  identity_ = identity;
+  ondisk_ = boards::encodeboard(board);
+  warned_.reset();
+  mark_.reset();
+  typingfrom_.reset();
+  keeptrack();
+  cursor_.row = std::clamp(cursor_.row, 0, std::max(doc_.height() - 1, 0));
+  cursor_.column = std::clamp(cursor_.column, 0, std::max(doc_.width() - 1, 0));
+  message_ = "reloaded " + path_ + "; Ctrl-Z brings the edits back";
+}
+
+void editor::blindkey(int key) {
+  release();
+  message_.clear();
+  const bool quits = key == ctrl('q') || (key == ctrl('x') && !mark_);
+  if (!quits) {
+    message_ = keys::name(key) + " is ignored: the terminal is too small";
+    return;
+  }
+  if (!doc_.modified()) {
+    quit_ = true;
+    return;
+  }
+  // Nothing is saved blind: the board cannot be seen.
+  const auto answer = ask_.key(
+      "unsaved edits: n quits without saving them, any other key goes back");
+  quit_ = answer == 'n' || answer == 'N';
 }
 
 void editor::setpath(std::string path) {
@@ -185,7 +251,17 @@ void editor::handle(int key) {
                       !mark_ && doc_.inside(cursor_);
   if (typing && !typingfrom_) typingfrom_ = cursor_.column;
   if (!typing && key != keys::enter && key != '\n') typingfrom_.reset();
-  if (!movecursor(key) && !commandkey(key)) modekey(key);
+  const bindingtype* binding = bindingof(key, mode_);
+  // A mode's key needs a cell, which a board of no columns does not have.
+  const bool modal =
+      binding && binding->modes != (inpicture | incolor | inhole);
+  if (!binding) {
+    unknown(key);
+  } else if (binding->needstrack && track_ < 0) {
+    message_ = "no track: n adds one";
+  } else if (binding->act && (!modal || doc_.inside(cursor_))) {
+    binding->act(*this, key);
+  }
   keepinview();
 }
 
@@ -216,22 +292,6 @@ bool editor::movecursor(int key) {
     case keys::end:
       to.column = doc_.width() - 1;
       break;
-    case keys::jumpleft:
-      jump(0, -1);
-      return true;
-    case keys::jumpright:
-      jump(0, 1);
-      return true;
-    case keys::jumpup:
-      jump(-1, 0);
-      return true;
-    case keys::jumpdown:
-      jump(1, 0);
-      return true;
-    case keys::enter:
-    case '\n':
-      typewriterreturn();
-      return true;
     default:
       return false;
   }
@@ -240,17 +300,29 @@ bool editor::movecursor(int key) {
   return true;
 }
 
-// To the first cell that differs from the cursor's, as a word jump goes
-// through text, or to the edge of the picture.
+// Word jumps over runs of one character: forward to the start of the next
+// run (or the edge), back to the start of this run, or of the one before
+// when already at a start; so a jump back undoes a jump forward.
 void editor::jump(std::int32_t rows, std::int32_t columns) {
   if (!doc_.inside(cursor_)) return;
-  const char from = doc_.character(cursor_);
+  const auto step = [&](celltype at) {
+    return celltype{at.row + rows, at.column + columns};
+  };
   celltype at = cursor_;
-  for (;;) {
-    const celltype next{at.row + rows, at.column + columns};
-    if (!doc_.inside(next)) break;
-    at = next;
-    if (doc_.character(at) != from) break;
+  if (rows + columns > 0) {
+    const char from = doc_.character(at);
+    while (doc_.inside(step(at))) {
+      at = step(at);
+      if (doc_.character(at) != from) break;
+    }
+  } else {
+    // Whether the cell before this one (the way of the jump) is the same.
+    const auto samebefore = [&](celltype cell) {
+      return doc_.inside(step(cell)) &&
+             doc_.character(step(cell)) == doc_.character(cell);
+    };
+    if (!samebefore(at) && doc_.inside(step(at))) at = step(at);
+    while (samebefore(at)) at = step(at);
   }
   cursor_ = at;
 }
@@ -261,76 +333,9 @@ void editor::typewriterreturn() {
   cursor_.column = typingfrom_.value_or(cursor_.column);
 }
 
-bool editor::commandkey(int key) {
-  switch (key) {
-    case ctrl('s'):
-      save();
-      return true;
-    case ctrl('o'):
-      saveas();
-      return true;
-    case ctrl('q'):
-      askquit();
-      return true;
-    case ctrl('x'):
-      if (mark_) {
-        copy(true);
-      } else {
-        askquit();
-      }
-      return true;
-    case ctrl('c'):
-      copy(false);
-      return true;
-    case ctrl('v'):
-      paste();
-      return true;
-    case ctrl('f'):
-      flip(true);
-      return true;
-    case ctrl('t'):
-      flip(false);
-      return true;
-    case ctrl('z'):
-      stepback(true);
-      return true;
-    case ctrl('y'):
-      stepback(false);
-      return true;
-    case ctrl('b'):
-      mark_ = mark_ ? std::nullopt : std::optional<celltype>(cursor_);
-      return true;
-    case ctrl('n'):
-      gotoproblem();
-      return true;
-    case ctrl('g'):
-      gotoplace();
-      return true;
-    case keys::tab:
-    case keys::backtab: {
-      const int step = key == keys::tab ? 1 : 2;
-      mode_ = static_cast<modetype>((static_cast<int>(mode_) + step) % 3);
-      moving_.reset();
-      return true;
-    }
-    case keys::escape:
-      mark_.reset();
-      moving_.reset();
-      return true;
-  }
-  return false;
-}
-
-void editor::modekey(int key) {
-  if (!doc_.inside(cursor_)) return;
-  switch (mode_) {
-    case modetype::picture:
-      return picturekey(key);
-    case modetype::color:
-      return colorkey(key);
-    case modetype::hole:
-      return holekey(key);
-  }
+void editor::nextmode(int step) {
+  mode_ = static_cast<modetype>((static_cast<int>(mode_) + step) % 3);
+  moving_.reset();
 }
 
 void editor::unknown(int key) {
@@ -347,162 +352,134 @@ celltype editor::takemark() {
   return from;
 }
 
-void editor::picturekey(int key) {
-  if (key >= ' ' && key <= '~') {
-    pen_ = static_cast<char>(key);
-    const bool block = mark_.has_value();
-    doc_.setcharacters(takemark(), cursor_, pen_);
-    if (!block) movecursor(keys::right);
-  } else if (key == keys::backspace || key == 8) {
-    if (cursor_.column == 0) return;
-    --cursor_.column;
-    doc_.setcharacters(cursor_, cursor_, ' ');
-  } else if (key == keys::deletekey) {
-    doc_.setcharacters(takemark(), cursor_, ' ');
-  } else if (key > 0x7f && key < 0x110000) {
-    message_ = keys::name(key) +
-               " is not one byte: a cell holds one of the printable ASCII "
-               "characters";
-  } else {
-    unknown(key);
-  }
+void editor::write(char character) {
+  pen_ = character;
+  const bool block = mark_.has_value();
+  doc_.setcharacters(takemark(), cursor_, pen_);
+  if (!block) movecursor(keys::right);
 }
 
-void editor::colorkey(int key) {
+void editor::stepcolor(int step) {
   const auto pairs = static_cast<std::int32_t>(doc_.pairs().size());
-  switch (key) {
-    case '+':
-    case '=':
-      if (pairs > 0) colorindex_ = (colorindex_ + 1) % pairs;
-      return;
-    case '-':
-      if (pairs > 0) colorindex_ = (colorindex_ + pairs - 1) % pairs;
-      return;
-    case 'c':
-      if (const auto n = asknumber("color index (0 to 255):", 255)) {
-        colorindex_ = static_cast<unsigned char>(*n);
-      }
-      return;
-    case 'i':
-      colorindex_ = doc_.color(cursor_);
-      return;
-    case ' ':
-      doc_.setcolors(takemark(), cursor_, colorindex_);
-      return;
-    case 'f':
-      doc_.floodcolor(cursor_, colorindex_);
-      return;
-    case 'a':
-      if (const auto n =
-              asknumbers("new pair: foreground background:", 2, 255)) {
-        doc_.addpair({std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
-        colorindex_ = static_cast<unsigned char>(pairs);
-      }
-      return;
-    case 'e':
-      if (colorindex_ >= pairs) {
-        message_ = "index " + std::to_string(colorindex_) + " has no pair";
-      } else if (const auto n =
-                     asknumbers("pair " + std::to_string(colorindex_) +
-                                    ": foreground background:",
-                                2, 255)) {
-        doc_.setpair(colorindex_,
-                     {std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
-      }
-      return;
-    case 'x':
-      doc_.removelastpair();
-      return;
-  }
-  unknown(key);
+  if (pairs > 0) colorindex_ = (colorindex_ + pairs + step) % pairs;
 }
 
-void editor::holekey(int key) {
-  const auto tracks = static_cast<std::int32_t>(doc_.tracks().size());
-  switch (key) {
-    case 'n':
-      doc_.addtrack(colorindex_);
-      track_ = tracks;
-      return;
-    case 'f':
-      doc_.setfinish(cursor_);
-      return;
-    case '[':
-    case ']':
-      if (tracks > 0) {
-        track_ = (track_ + (key == ']' ? 1 : tracks - 1)) % tracks;
-      }
-      moving_.reset();
-      return;
+void editor::choosecolor() {
+  if (const auto n = asknumber("color index (0 to 255):", 255)) {
+    colorindex_ = static_cast<unsigned char>(*n);
+    message_ = "painting with color index " + std::to_string(*n);
   }
-  static constexpr std::string_view trackkeys = " arxmigDchvos";
-  if (track_ < 0 && key > 0 && key < 0x80 &&
-      trackkeys.find(static_cast<char>(key)) != std::string_view::npos) {
-    message_ = "no track: n adds one";
+}
+
+void editor::addpair() {
+  const auto pairs = doc_.pairs().size();
+  if (const auto n = asknumbers("new pair: foreground background:", 2, 255)) {
+    doc_.addpair({std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
+    colorindex_ = static_cast<unsigned char>(pairs);
+  }
+}
+
+void editor::changepair() {
+  if (colorindex_ >= doc_.pairs().size()) {
+    message_ = "index " + std::to_string(colorindex_) + " has no pair";
+  } else if (const auto n = asknumbers("pair " + std::to_string(colorindex_) +
+                                           ": foreground background:",
+                                       2, 255)) {
+    doc_.setpair(colorindex_, {std::uint8_t((*n)[0]), std::uint8_t((*n)[1])});
+  }
+}
+
+// The last pair goes; when cells or tracks use it, only once confirmed.
+void editor::removepair() {
+  if (doc_.pairs().empty()) {
+    message_ = "no pair to remove";
     return;
   }
-  if (track_ < 0) return unknown(key);
-  const auto& holes = doc_.tracks()[track_].holes;
-  const auto count = static_cast<std::int32_t>(holes.size());
-  const auto here = doc_.holeat(track_, cursor_);
-  switch (key) {
-    case ' ':
-    case 'a':
-      doc_.appendhole(track_, cursor_);
+  const auto last = static_cast<std::int32_t>(doc_.pairs().size()) - 1;
+  const std::string users = pairusers(last);
+  if (!users.empty()) {
+    const auto answer =
+        ask_.key("pair " + std::to_string(last) + " is used by " + users +
+                 "; y removes it, any other key keeps it");
+    if (answer != 'y' && answer != 'Y') {
+      message_ = "pair " + std::to_string(last) + " kept";
       return;
-    case 'r':
-      if (!doc_.appendrun(track_, cursor_)) {
-        message_ = "a run goes along a row, a column or a diagonal";
-      }
-      return;
-    case 'x':
-      if (here) doc_.removehole(track_, *here);
-      return;
-    case 'm':
-      if (moving_) {
-        doc_.movehole(track_, *moving_, cursor_);
-        moving_.reset();
-      } else if (here) {
-        moving_ = here;
-        message_ = "moving hole " + std::to_string(*here) +
-                   ": m again where it goes, Esc leaves it";
-      }
-      return;
-    case 'i':
-      if (const auto n = asknumber("insert this cell as hole:", count)) {
-        doc_.inserthole(track_, static_cast<std::int32_t>(*n), cursor_);
-      }
-      return;
-    case 'g':
-      if (count == 0) return;
-      if (const auto n = asknumber("go to hole:", count - 1)) {
-        if (const auto to =
-                placeof(doc_, track_, "h" + std::to_string(*n), message_)) {
-          cursor_ = *to;
-        }
-      }
-      return;
-    case 'D':
-      return deletetrack();
-    case 'c':
-      if (const auto n = asknumber("track color index:", 255)) {
-        doc_.settrackcolor(track_, static_cast<std::int32_t>(*n));
-      }
-      return;
-    case 'h':
-      return copytrack(copykind::mirrorcolumns, {});
-    case 'v':
-      return copytrack(copykind::mirrorrows, {});
-    case 'o':
-      return copytrack(copykind::rotate, {});
-    case 's':
-      if (count > 0) {
-        copytrack(copykind::shift, {cursor_.row - holes[0].row,
-                                    cursor_.column - holes[0].column});
-      }
-      return;
+    }
   }
-  unknown(key);
+  doc_.removelastpair();
+  message_ = "pair " + std::to_string(last) + " removed; Ctrl-Z undoes it";
+}
+
+// "12 cells and track 1" for a pair index; empty when nothing uses it.
+std::string editor::pairusers(std::int32_t index) const {
+  std::size_t cells = 0;
+  for (std::int32_t r = 0; r < doc_.height(); ++r) {
+    for (std::int32_t c = 0; c < doc_.width(); ++c) {
+      cells += doc_.color({r, c}) == index;
+    }
+  }
+  std::string users = cells > 0 ? plural(cells, "cell", "cells") : "";
+  for (std::size_t t = 0; t < doc_.tracks().size(); ++t) {
+    if (doc_.tracks()[t].color != index) continue;
+    users += (users.empty() ? "track " : " and track ") + std::to_string(t);
+  }
+  return users;
+}
+
+void editor::run(bool ondrawn) {
+  if (!doc_.appendrun(track_, cursor_, ondrawn)) {
+    message_ = "a run goes along a row, a column or a diagonal";
+  }
+}
+
+void editor::movehole() {
+  if (moving_) {
+    doc_.movehole(track_, *moving_, cursor_);
+    moving_.reset();
+  } else if (const auto here = doc_.holeat(track_, cursor_)) {
+    moving_ = here;
+    message_ = "moving hole " + std::to_string(*here) +
+               ": m again where it goes, Esc leaves it";
+  }
+}
+
+void editor::inserthole() {
+  const auto count = static_cast<long>(doc_.tracks()[track_].holes.size());
+  if (const auto n = asknumber("insert this cell as hole:", count)) {
+    doc_.inserthole(track_, static_cast<std::int32_t>(*n), cursor_);
+  }
+}
+
+void editor::gotohole() {
+  const auto count = static_cast<long>(doc_.tracks()[track_].holes.size());
+  if (count == 0) return;
+  if (const auto n = asknumber("go to hole:", count - 1)) {
+    if (const auto to =
+            placeof(doc_, track_, "h" + std::to_string(*n), message_)) {
+      cursor_ = *to;
+    }
+  }
+}
+
+void editor::steptrack(int step) {
+  const auto tracks = static_cast<std::int32_t>(doc_.tracks().size());
+  if (tracks > 0) track_ = (track_ + tracks + step) % tracks;
+  moving_.reset();
+}
+
+void editor::colortrack() {
+  if (const auto n = asknumber("track color index:", 255)) {
+    doc_.settrackcolor(track_, static_cast<std::int32_t>(*n));
+    message_ = "track " + std::to_string(track_) + " has color index " +
+               std::to_string(*n);
+  }
+}
+
+void editor::shifttrack() {
+  const auto& holes = doc_.tracks()[track_].holes;
+  if (holes.empty()) return;
+  copytrack(copykind::shift,
+            {cursor_.row - holes[0].row, cursor_.column - holes[0].column});
 }
 
 void editor::deletetrack() {
@@ -597,6 +574,31 @@ void editor::flip(bool columns) {
       columns ? "clipboard flipped left-right" : "clipboard flipped top-bottom";
 }
 
+// The four header values, which the file carries and nothing reads.
+void editor::editheader() {
+  std::string now;
+  for (const std::int32_t value : doc_.header()) {
+    now += (now.empty() ? "" : " ") + std::to_string(value);
+  }
+  const auto text = ask_.line("header (four numbers):", now);
+  if (!text) return;
+  const auto numbers = numbersin(*text);
+  if (!numbers || numbers->size() != 4 ||
+      std::any_of(numbers->begin(), numbers->end(),
+                  [](long n) { return n < INT32_MIN || n > INT32_MAX; })) {
+    message_ = "the header wants four numbers from " +
+               std::to_string(INT32_MIN) + " to " + std::to_string(INT32_MAX);
+    return;
+  }
+  std::array<std::int32_t, 4> values;
+  std::copy(numbers->begin(), numbers->end(), values.begin());
+  doc_.setheader(values);
+  message_ = "header set";
+  for (const std::int32_t value : values) {
+    message_ += " " + std::to_string(value);
+  }
+}
+
 void editor::gotoplace() {
   const auto text = ask_.line("go to (ROW COLUMN, tN hM, f):", "");
   if (!text) return;
@@ -643,6 +645,24 @@ bool editor::saveto(const std::string& path) {
     message_ = "not saved, tracks differ in length: " + mismatch;
     return false;
   }
+  if (path == path_ && changedondisk()) {
+    for (;;) {
+      const auto answer = ask_.key(
+          path_ +
+          " changed on disk since it was opened; overwrite it, reload it, or "
+          "save elsewhere? o/r/s");
+      if (!answer || *answer == keys::escape) {
+        message_ = "not saved";
+        return false;
+      }
+      if (*answer == 'o' || *answer == 'O') break;
+      if (*answer == 'r' || *answer == 'R') {
+        reload();
+        return false;
+      }
+      if (*answer == 's' || *answer == 'S') return saveas();
+    }
+  }
   // Synced, as editors save: once it says "saved", a power cut keeps it.
   boards::saveoptions options;
   options.sync = true;
@@ -655,6 +675,7 @@ bool editor::saveto(const std::string& path) {
   }
   doc_.marksaved();
   setpath(path);
+  noteondisk(doc_.board());
   message_ = "saved " + path_;
   if (!fromrecovery_.empty() && std::remove(fromrecovery_.c_str()) == 0) {
     message_ += "; " + fromrecovery_ + " removed";
@@ -668,11 +689,11 @@ bool editor::saveto(const std::string& path) {
   return true;
 }
 
-void editor::saveas() {
+bool editor::saveas() {
   const auto name = ask_.line("save as:", path_);
   if (!name || name->empty()) {
     message_ = "not saved";
-    return;
+    return false;
   }
   struct stat status;
   if (*name != path_ && ::lstat(name->c_str(), &status) == 0) {
@@ -680,10 +701,10 @@ void editor::saveas() {
         ask_.key(*name + " exists: y replaces it, any other key goes back");
     if (answer != 'y' && answer != 'Y') {
       message_ = "not saved";
-      return;
+      return false;
     }
   }
-  saveto(*name);
+  return saveto(*name);
 }
 
 void editor::askquit() {
@@ -816,8 +837,9 @@ void editor::offerrecovery(const std::vector<recoveryoffer>& offers) {
     if (*key != 'y' && *key != 'Y') continue;
     std::string text;
     boardtype board;
-    if (!readwhole(offer.path, text)) {
-      message_ = "cannot read " + offer.path + ": " + std::strerror(errno);
+    if (const std::string error = readrecovery(offer.path, text);
+        !error.empty()) {
+      message_ = "cannot read " + offer.path + ": " + error;
       return;
     }
     if (const auto problems = boards::readboardtext(text, board);

@@ -56,6 +56,48 @@ struct problemtype {
 std::optional<celltype> placeof(const document& doc, std::int32_t track,
                                 const std::string& text, std::string& message);
 
+// What a file on disk was when last looked at: a change to any of these
+// says the file may have changed.
+struct fileidentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t seconds = 0;  // the last change of the contents
+  std::int64_t nanoseconds = 0;
+  bool operator==(const fileidentity&) const = default;
+};
+
+// The file's identity; nothing when there is no file there.
+std::optional<fileidentity> identityof(const std::string& path);
+
+class editor;
+
+// The modes a key acts in, as bits.
+enum : unsigned { inpicture = 1, incolor = 2, inhole = 4 };
+
+struct keyrange {
+  int first, last;
+};
+
+// A line of the key table: the keys, the modes they act in, their names and
+// their line of help as F1 shows them (a '\n' starts another line), and
+// what they do. A key that needs a cell does nothing off the picture (a
+// board of no columns); one that needs a track says so when there is none.
+struct bindingtype {
+  std::vector<keyrange> keys;
+  unsigned modes;
+  const char* names;  // nothing for keys the help leaves out
+  const char* help;
+  void (*act)(editor& state, int key);  // nothing: the terminal's own
+  bool needstrack = false;
+};
+
+// Every key, in the order of the help.
+const std::vector<bindingtype>& bindings();
+
+// What the key does in the mode; nothing when it does nothing there.
+const bindingtype* bindingof(int key, modetype mode);
+
 class editor {
  public:
   editor(document doc, std::string path, prompter& ask);
@@ -83,6 +125,12 @@ class editor {
   void setscreen(std::int32_t rows, std::int32_t columns);
   void say(std::string message) { message_ = std::move(message); }
   void handle(int key);
+  // A key while the screen is too small to show a cell: only the quit key
+  // acts (and does not save); any other key is refused with a message.
+  void blindkey(int key);
+  // Says so, once, when the file changed on disk since it was opened or
+  // saved.
+  void lookatdisk();
   // The mouse: a press moves the cursor; with the button held, each cell
   // the pointer passes gets what Space gives it in the mode (picture mode:
   // the pen), the whole drag one step of undo.
@@ -101,12 +149,24 @@ class editor {
   void offerrecovery(const std::vector<recoveryoffer>& offers);
 
  private:
+  friend const std::vector<bindingtype>& bindings();
+
   bool movecursor(int key);
-  bool commandkey(int key);
-  void modekey(int key);
-  void picturekey(int key);
-  void colorkey(int key);
-  void holekey(int key);
+  void nextmode(int step);
+  void write(char character);
+  void stepcolor(int step);
+  void choosecolor();
+  void addpair();
+  void changepair();
+  void run(bool ondrawn);
+  void movehole();
+  void inserthole();
+  void gotohole();
+  void steptrack(int step);
+  void colortrack();
+  void shifttrack();
+  void removepair();
+  std::string pairusers(std::int32_t index) const;
   void unknown(int key);
   void jump(std::int32_t rows, std::int32_t columns);
   void typewriterreturn();
@@ -120,8 +180,12 @@ class editor {
   void keeptrack();
   void gotoproblem();
   bool save();
+  bool changedondisk();
+  void noteondisk(const boardtype& board);
+  void reload();
+  void editheader();
   bool saveto(const std::string& path);
-  void saveas();
+  bool saveas();
   void askquit();
   void keepinview();
   void spacekey();
@@ -157,6 +221,11 @@ class editor {
   std::size_t nextproblem_ = 0;
   bool quit_ = false;
   std::string fromrecovery_;  // the recovery opened, removed by a save
+  // The file as last loaded or saved: its identity, and the board's bytes
+  // as the file holds them, which a changed identity is checked against.
+  std::optional<fileidentity> identity_;
+  std::vector<unsigned char> ondisk_;
+  std::optional<fileidentity> warned_;  // the change last told of
 };
 
 }  // namespace trackedit

@@ -86,13 +86,17 @@ std::string keep(const trackedit::editor& state) {
                             : 0600;
   const auto kept =
       trackedit::writerecovery(state.path(), state.doc().recovertext(), mode);
-  if (kept.path.empty()) {
-    return "the unsaved edits are lost: cannot write a recovery file: " +
-           kept.error;
+  if (!kept.path.empty()) {
+    return "the unsaved edits are in " + tools::quotename(kept.path) +
+           "; the next trackedit " + tools::quotename(state.path()) +
+           " offers them";
   }
-  return "the unsaved edits are in " + tools::quotename(kept.path) +
-         "; the next trackedit " + tools::quotename(state.path()) +
-         " offers them";
+  std::string lost =
+      "the unsaved edits are lost: cannot write a recovery file: " + kept.error;
+  // After a hang-up nobody may read standard error: the log keeps it.
+  const std::string log = trackedit::logrecovery(state.path(), lost);
+  if (!log.empty()) lost += " (noted in " + tools::quotename(log) + ")";
+  return lost;
 }
 
 int run(int argc, char** argv) {

@@ -221,7 +221,7 @@ void document::appendhole(std::int32_t track, celltype cell) {
              cell);
 }
 
-bool document::appendrun(std::int32_t track, celltype to) {
+bool document::appendrun(std::int32_t track, celltype to, bool ondrawn) {
   const auto& holes = tracks_[track].holes;
   if (holes.empty()) {
     appendhole(track, to);
@@ -235,15 +235,23 @@ bool document::appendrun(std::int32_t track, celltype to) {
     return false;
   }
   const std::int32_t steps = std::max(std::abs(rows), std::abs(columns));
+  const auto cell = [&](std::int32_t i) {
+    return celltype{last.row + i * sign(rows), last.column + i * sign(columns)};
+  };
+  // Holes may lie off the picture, where nothing is drawn.
+  const auto drawn = [&](celltype at) {
+    return inside(at) ? character(at) : '\0';
+  };
+  const char first = drawn(cell(1));
   std::vector<change> changes;
   for (std::int32_t i = 1; i <= steps; ++i) {
-    changes.push_back(
-        holechange{track,
-                   static_cast<std::int32_t>(holes.size()) + i - 1,
-                   {last.row + i * sign(rows), last.column + i * sign(columns)},
-                   true});
+    if (ondrawn && drawn(cell(i)) != first) continue;
+    changes.push_back(holechange{
+        track, static_cast<std::int32_t>(holes.size() + changes.size()),
+        cell(i), true});
   }
   std::string what = "run of " + count(changes.size(), "hole", "holes") +
+                     (ondrawn ? " on " + quoted(first) : std::string()) +
                      " on track " + std::to_string(track);
   commit(std::move(what), std::move(changes));
   return true;
@@ -301,6 +309,22 @@ bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
 void document::setfinish(celltype cell) {
   if (finish_ != cell)
     commit("move the finish", {finishchange{{finish_, cell}}});
+}
+
+void document::setheader(std::array<std::int32_t, 4> values) {
+  if (values == header()) return;
+  commit("set the header", {headerchange{{header(), values}}});
+}
+
+void document::reload(const boardtype& board, std::string what) {
+  const document loaded(board);
+  commit(std::move(what), {reloadchange{}}, {}, {held(), loaded.held()});
+  marksaved();
+}
+
+document::contents document::held() const {
+  return {header(),    width_,    height_, holecount_, picture_, colormap_,
+          pictureend_, colorend_, pairs_,  tracks_,    finish_};
 }
 
 std::optional<steplabel> document::undo() {
@@ -429,10 +453,10 @@ boardtype document::makeboard(std::size_t holecount) const {
 }
 
 void document::commit(std::string what, std::vector<change> changes,
-                      tracktype track) {
+                      tracktype track, std::vector<contents> boards) {
   if (changes.empty()) return;
   const bool joins =
-      stroke_ && strokeopen_ && !done_.empty() &&
+      stroke_ && strokeopen_ && !done_.empty() && boards.empty() &&
       std::none_of(changes.begin(), changes.end(), [](const change& c) {
         return std::holds_alternative<trackchange>(c);
       });
@@ -444,7 +468,7 @@ void document::commit(std::string what, std::vector<change> changes,
     }
   } else {
     step made{std::move(changes), std::move(track), nextid_++,
-              stroke_ ? strokename_ : std::move(what)};
+              stroke_ ? strokename_ : std::move(what), std::move(boards)};
     for (const change& c : made.changes) apply(made, c, true);
     done_.push_back(std::move(made));
     strokeopen_ = stroke_;
@@ -458,6 +482,9 @@ void document::apply(const step& s, const change& c, bool forward) {
       [&](const auto& each) {
         if constexpr (std::is_same_v<decltype(each), const trackchange&>) {
           apply(each, s.track, forward);
+        } else if constexpr (std::is_same_v<decltype(each),
+                                            const reloadchange&>) {
+          apply(s.boards[forward]);
         } else {
           apply(each, forward);
         }
@@ -521,6 +548,26 @@ void document::apply(const pairset& c, bool forward) {
 
 void document::apply(const finishchange& c, bool forward) {
   finish_ = c.cell[forward];
+}
+
+void document::apply(const headerchange& c, bool forward) {
+  std::copy(c.values[forward].begin(), c.values[forward].end(), header_);
+}
+
+void document::apply(const contents& board) {
+  std::copy(board.header.begin(), board.header.end(), header_);
+  width_ = board.width;
+  height_ = board.height;
+  holecount_ = board.holecount;
+  picture_ = board.picture;
+  colormap_ = board.colormap;
+  pictureend_ = board.pictureend;
+  colorend_ = board.colorend;
+  pairs_ = board.pairs;
+  tracks_ = board.tracks;
+  finish_ = board.finish;
+  occupants_.assign(picture_.size(), {});
+  reindex();
 }
 
 void document::index(std::int32_t track, celltype cell, bool add) {

@@ -96,9 +96,11 @@ class document {
   void settrackcolor(std::int32_t track, std::int32_t color);
   void appendhole(std::int32_t track, celltype cell);
   // Appends the holes from the track's last hole up to the cell along a row,
-  // a column or a diagonal; false, and nothing changed, when the cell is on
-  // none of them or is the last hole. An empty track gets the cell alone.
-  bool appendrun(std::int32_t track, celltype to);
+  // a column or a diagonal; with ondrawn, only the cells drawn with the
+  // character of the run's first cell (the one after the last hole). False,
+  // and nothing changed, when the cell is on none of them or is the last
+  // hole. An empty track gets the cell alone.
+  bool appendrun(std::int32_t track, celltype to, bool ondrawn = false);
   void inserthole(std::int32_t track, std::int32_t index, celltype cell);
   void removehole(std::int32_t track, std::int32_t index);
   void movehole(std::int32_t track, std::int32_t index, celltype cell);
@@ -108,6 +110,14 @@ class document {
   // board file holds.
   bool copytrack(std::int32_t track, copykind kind, celltype offset = {});
   void setfinish(celltype cell);
+  // The four header values, carried through the file uninterpreted.
+  std::array<std::int32_t, 4> header() const {
+    return {header_[0], header_[1], header_[2], header_[3]};
+  }
+  void setheader(std::array<std::int32_t, 4> values);
+  // Becomes the board (as loaded again from its file) in one step, which
+  // undo takes back; counts as saved.
+  void reload(const boardtype& board, std::string what);
 
   // The step taken back or done again; nothing when there was none.
   std::optional<steplabel> undo();
@@ -174,23 +184,41 @@ class document {
   struct finishchange {
     celltype cell[2];
   };
-  using change =
-      std::variant<cellchange, holechange, holemove, trackchange,
-                   trackcolorchange, pairchange, pairset, finishchange>;
+  struct headerchange {
+    std::array<std::int32_t, 4> values[2];
+  };
+  struct reloadchange {};  // the step's boards, before and after
+  using change = std::variant<cellchange, holechange, holemove, trackchange,
+                              trackcolorchange, pairchange, pairset,
+                              finishchange, headerchange, reloadchange>;
+  // Everything a board holds, for a reload.
+  struct contents {
+    std::array<std::int32_t, 4> header;
+    std::int32_t width, height, holecount;
+    std::vector<char> picture;
+    std::vector<unsigned char> colormap;
+    std::vector<char> pictureend;
+    std::vector<unsigned char> colorend;
+    std::vector<pairtype> pairs;
+    std::vector<tracktype> tracks;
+    celltype finish;
+  };
   // The changes are small and trivially copied; a track that comes or goes
-  // is kept once beside them.
+  // is kept once beside them, and so are the boards of a reload.
   struct step {
     std::vector<change> changes;
     tracktype track;
     std::uint64_t id;
     std::string what;
+    std::vector<contents> boards;
   };
 
   std::size_t offset(celltype cell) const {
     return static_cast<std::size_t>(cell.row) * width_ + cell.column;
   }
   void commit(std::string what, std::vector<change> changes,
-              tracktype track = {});
+              tracktype track = {}, std::vector<contents> boards = {});
+  contents held() const;
   steplabel label(const step& s) const;
   void apply(const step& s, const change& c, bool forward);
   void apply(const cellchange& c, bool forward);
@@ -201,6 +229,8 @@ class document {
   void apply(const pairchange& c, bool forward);
   void apply(const pairset& c, bool forward);
   void apply(const finishchange& c, bool forward);
+  void apply(const headerchange& c, bool forward);
+  void apply(const contents& board);
   void index(std::int32_t track, celltype cell, bool add);
   void reindex();
   boardtype makeboard(std::size_t holecount) const;

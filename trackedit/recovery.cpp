@@ -1,6 +1,7 @@
 #include "trackedit/recovery.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,13 @@ std::optional<long> numberof(const std::string& name,
   return std::atol(digits.c_str());
 }
 
+// Whether a recovery may be trusted: a file of the user's own that nobody
+// else may write (another user can plant a file in a shared folder).
+bool trusted(const struct stat& status) {
+  return S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+         (status.st_mode & 022) == 0;
+}
+
 // Makes each missing folder of the path, readable by its owner alone.
 int makefolders(const std::string& folder) {
   for (std::size_t slash = 1; slash != std::string::npos;) {
@@ -146,8 +154,7 @@ std::vector<recoveryfile> findrecoveries(const std::string& path) {
       const auto number = numberof(entry->d_name, at.name);
       struct stat status;
       const std::string file = joinpath(at.folder, entry->d_name);
-      if (!number || ::lstat(file.c_str(), &status) != 0 ||
-          !S_ISREG(status.st_mode)) {
+      if (!number || ::lstat(file.c_str(), &status) != 0 || !trusted(status)) {
         continue;
       }
       all.push_back({{file, status.st_mtime}, status.st_mtim, *number});
@@ -164,6 +171,27 @@ std::vector<recoveryfile> findrecoveries(const std::string& path) {
   std::vector<recoveryfile> files;
   for (const found& f : all) files.push_back(f.file);
   return files;
+}
+
+std::string readrecovery(const std::string& path, std::string& text) {
+  const int fd =
+      ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  struct stat status;
+  std::string error;
+  if (::fstat(fd, &status) != 0) {
+    error = std::strerror(errno);
+  } else if (!trusted(status)) {
+    error = "not a file of your own that only you may write";
+  }
+  char buffer[65536];
+  for (ssize_t n = 1; error.empty() && n != 0;) {
+    n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno != EINTR) error = std::strerror(errno);
+    if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return error;
 }
 
 recoveryresult writerecovery(const std::string& path, const std::string& text,
@@ -198,6 +226,26 @@ recoveryresult writerecovery(const std::string& path, const std::string& text,
     }
   }
   return result;
+}
+
+std::string logrecovery(const std::string& path, const std::string& line) {
+  const std::string folder = statefolder();
+  if (folder.empty() || makefolders(folder) != 0) return {};
+  const std::string log = folder + "/recovery.log";
+  const int fd =
+      ::open(log.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  char when[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  const std::string entry =
+      std::string(when) + " " + fullpath(path) + ": " + line + "\n";
+  const bool written = ::write(fd, entry.data(), entry.size()) ==
+                       static_cast<ssize_t>(entry.size());
+  return ::close(fd) == 0 && written ? log : std::string();
 }
 
 }  // namespace trackedit

@@ -32,8 +32,13 @@ struct recoveryfile {
 };
 
 // The recovery files of the board at path, beside it and in the state
-// folder, newest first.
+// folder, newest first: only the user's own files that nobody else may
+// write.
 std::vector<recoveryfile> findrecoveries(const std::string& path);
+
+// Reads a recovery file into text, again only one of the user's own that
+// nobody else may write; the reason when it cannot, else empty.
+std::string readrecovery(const std::string& path, std::string& text);
 
 struct recoveryresult {
   std::string path;   // where the text went; empty when nowhere
@@ -45,6 +50,13 @@ struct recoveryresult {
 // board), without following a link or replacing a file.
 recoveryresult writerecovery(const std::string& path, const std::string& text,
                              unsigned boardmode);
+
+// Adds a line about the board at path, with the time, to the recovery log
+// in the state folder (where the recoveries go that the board's folder
+// refuses): that the edits of a session ended by a signal are lost, which
+// standard error may no longer show. The log's path, or empty when it
+// cannot be written.
+std::string logrecovery(const std::string& path, const std::string& line);
 
 }  // namespace trackedit
 

@@ -3,6 +3,7 @@
 #include <curses.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -12,6 +13,12 @@
 
 namespace trackedit {
 namespace {
+
+// The terminal reports its focus coming and going with these, once asked.
+constexpr char focusin[] = "[I";
+constexpr char focusout[] = "[O";
+constexpr char focusreports[] = "\033[?1004h";
+constexpr char nofocusreports[] = "\033[?1004l";
 
 // How long a key is waited for before the loop looks at signals again.
 constexpr int tick = 100;
@@ -36,16 +43,17 @@ void definejumps() {
 }
 
 // Pseudo keys the loop handles itself.
-constexpr int mousekey = -2;
+constexpr int mousekey = -2;  // curses' own mouse report
 constexpr int resizekey = -3;
+constexpr int sequencekey = -4;  // a sequence after an Esc, read whole
 constexpr int nokey = -1;
 
-// The next key as trackedit::keys has it; nokey when none came in time.
-int readkey() {
-  wint_t code;
-  const int kind = get_wch(&code);
-  if (kind == ERR) return nokey;
-  if (kind == OK) return static_cast<int>(code);
+// How long the bytes of a sequence after an Esc are waited for: they come
+// together, and an Esc alone is the key.
+constexpr int sequencewait = 30;
+
+// A key that curses names, as trackedit::keys has it.
+int namedkey(int code) {
   switch (code) {
     case KEY_UP:
       return keys::up;
@@ -79,9 +87,47 @@ int readkey() {
       return resizekey;
   }
   if (code >= cursesjump && code < cursesjump + 4) {
-    return keys::jumpleft + static_cast<int>(code) - cursesjump;
+    return keys::jumpleft + code - cursesjump;
   }
   return keys::otherkey;
+}
+
+// The rest of a sequence that began with an Esc, as it comes; empty when
+// the Esc came alone. A key of its own (another Esc, a named key) ends it
+// and is read next.
+std::string readsequence() {
+  std::string after;
+  timeout(sequencewait);
+  while (!keys::escapedone(after)) {
+    wint_t code;
+    const int kind = get_wch(&code);
+    if (kind == ERR) break;
+    if (kind == KEY_CODE_YES || code > 0xff || (after.empty() && code == 27)) {
+      kind == KEY_CODE_YES ? ungetch(static_cast<int>(code)) : unget_wch(code);
+      break;
+    }
+    after += static_cast<char>(code);
+  }
+  return after;
+}
+
+// The next key as trackedit::keys has it, waiting at most wait
+// milliseconds (nokey when none came); for sequencekey, the bytes after
+// the Esc are in sequence.
+int readkey(int wait, std::string& sequence) {
+  timeout(wait);
+  wint_t code;
+  const int kind = get_wch(&code);
+  if (kind == ERR) return nokey;
+  if (kind == OK && code == keys::escape) {
+    sequence = readsequence();
+    if (sequence.empty()) return keys::escape;
+    // A key whose bytes came too far apart for curses to join them.
+    const int named = key_defined(("\033" + sequence).c_str());
+    return named > 0 ? namedkey(named) : sequencekey;
+  }
+  if (kind == OK) return static_cast<int>(code);
+  return namedkey(static_cast<int>(code));
 }
 
 // Waits for a key, looking at stop between ticks; nothing when stop came
@@ -89,30 +135,66 @@ int readkey() {
 template <class redraw>
 std::optional<int> waitkey(const volatile std::sig_atomic_t& stop,
                            redraw&& draw) {
-  timeout(tick);
   for (;;) {
     if (stop) return std::nullopt;
-    const int key = readkey();
+    std::string sequence;  // swallowed: a question takes keys alone
+    const int key = readkey(tick, sequence);
     if (key == resizekey) draw();
     if (key >= 0) return key;
   }
 }
 
-void mouse(editor& state, const view& screen) {
+// Curses' report as the editor's; none for what the editor has no use for.
+std::optional<keys::pointer> cursespointer() {
   MEVENT event;
-  if (getmouse(&event) != OK) return;
-  if (event.bstate & BUTTON5_PRESSED) return state.scrollby(wheelrows);
-  const auto cell = screen.cellat(state, event.y, event.x);
-  if (event.bstate & BUTTON1_PRESSED) {
-    if (cell) state.press(*cell);
-    return;
+  if (getmouse(&event) != OK) return std::nullopt;
+  const auto at = [&](keys::pointer::kind what) {
+    return keys::pointer{what, event.y, event.x};
+  };
+  if (event.bstate & BUTTON4_PRESSED) return at(keys::pointer::wheelup);
+  if (event.bstate & BUTTON5_PRESSED) return at(keys::pointer::wheeldown);
+  if (event.bstate & BUTTON1_PRESSED) return at(keys::pointer::press);
+  if (event.bstate & BUTTON1_RELEASED) return at(keys::pointer::release);
+  if (event.bstate & REPORT_MOUSE_POSITION) return at(keys::pointer::drag);
+  return std::nullopt;
+}
+
+void mouse(editor& state, const view& screen, const keys::pointer& event) {
+  switch (event.what) {
+    case keys::pointer::wheelup:
+      return state.scrollby(-wheelrows);
+    case keys::pointer::wheeldown:
+      return state.scrollby(wheelrows);
+    case keys::pointer::press:
+      if (const auto cell = screen.cellat(state, event.y, event.x)) {
+        state.press(*cell);
+      }
+      return;
+    case keys::pointer::drag:
+    case keys::pointer::release:
+      break;
   }
+  const auto cell = screen.cellat(state, event.y, event.x);
   if (cell) state.dragto(*cell);
-  if (event.bstate & BUTTON1_RELEASED) {
+  if (event.what == keys::pointer::release) {
     // A press that came in the same read as later events can be lost; its
     // release still moves the cursor.
     if (cell && state.cursor() != *cell) state.press(*cell);
     state.release();
+  }
+}
+
+// A sequence after an Esc that curses did not name: a pointer report in the
+// form curses does not read, the terminal's focus coming back (when the
+// file is looked at again), or an unknown key, swallowed whole.
+void sequence(editor& state, const view& screen, bool blind,
+              const std::string& after) {
+  if (const auto event = keys::pointerreport(after)) {
+    if (!blind) mouse(state, screen, *event);
+  } else if (after == focusin) {
+    state.lookatdisk();
+  } else if (after != focusout) {
+    state.say(keys::unknownsequence(after));
   }
 }
 
@@ -176,48 +258,50 @@ session::session() {
                 BUTTON5_PRESSED | REPORT_MOUSE_POSITION,
             nullptr);
   mouseinterval(0);
+  std::fputs(focusreports, stdout);
+  std::fflush(stdout);
 }
 
 session::~session() {
   curs_set(1);
   endwin();
+  std::fputs(nofocusreports, stdout);
+  std::fflush(stdout);
   delscreen(screen_);
 }
 
 std::optional<std::string> terminalprompter::line(const std::string& question,
                                                   const std::string& initial) {
-  std::string answer = initial;
+  answerline answer{initial, initial.size()};
   for (;;) {
-    const auto key = this->key(question + " " + answer);
+    const auto key =
+        ask(question + " " + answer.text, question.size() + 1 + answer.at);
     if (!key || *key == keys::escape || *key == keys::ctrl('c')) {
       return std::nullopt;
     }
-    if (*key == keys::enter || *key == '\n') return answer;
-    if (*key == keys::backspace || *key == 8) {
-      // A whole UTF-8 character goes.
-      while (!answer.empty() && (answer.back() & 0xc0) == 0x80) {
-        answer.pop_back();
-      }
-      if (!answer.empty()) answer.pop_back();
-    } else if (*key == keys::ctrl('u')) {
-      answer.clear();
-    } else if (*key >= ' ' && *key < keys::up && *key != keys::backspace) {
-      answer += keys::utf8(*key);
-    }
+    if (*key == keys::enter || *key == '\n') return answer.text;
+    answer.key(*key);
   }
 }
 
 std::optional<int> terminalprompter::key(const std::string& question) {
+  auto key = ask(question, question.size());
+  if (key == keys::ctrl('c')) key = keys::escape;
+  return key;
+}
+
+// Shows the question with the cursor at a byte offset of it; the key.
+std::optional<int> terminalprompter::ask(const std::string& question,
+                                         std::size_t cursor) {
   const auto draw = [&] {
     state_->say(question);
     screen_->draw(*state_);
-    move(LINES - 1, std::min<int>(question.size(), COLS - 1));
+    screen_->cursorinmessage(*state_, cursor);
     refresh();
   };
   draw();
-  auto key = waitkey(stop_, draw);
+  const auto key = waitkey(stop_, draw);
   state_->say("");
-  if (key == keys::ctrl('c')) key = keys::escape;
   return key;
 }
 
@@ -232,17 +316,25 @@ void run(editor& state, terminalprompter& ask,
     // With checks to run, a key already waiting comes first and the checks
     // run as soon as none is.
     const bool checked = state.problemcount().has_value();
-    timeout(checked ? tick : 0);
-    const int key = readkey();
+    std::string after;
+    const int key = readkey(checked ? tick : 0, after);
+    // Too small to show a cell, the editor acts blind: keys are refused.
+    const bool blind = !screen.fits(state);
     if (key == nokey) {
       if (!checked) state.runchecks();
-    } else if (key == mousekey) {
-      mouse(state, screen);
+      continue;
+    }
+    if (key == mousekey) {
+      const auto event = cursespointer();
+      if (event && !blind) mouse(state, screen, *event);
+    } else if (key == sequencekey) {
+      sequence(state, screen, blind, after);
     } else if (key == keys::help) {
       help(screen, stop);
     } else if (key != resizekey) {
-      state.handle(key);
+      blind ? state.blindkey(key) : state.handle(key);
     }
+    state.lookatdisk();
   }
 }
 

@@ -51,6 +51,8 @@ class terminalprompter : public prompter {
   std::optional<int> key(const std::string& question) override;
 
  private:
+  std::optional<int> ask(const std::string& question, std::size_t cursor);
+
   const volatile std::sig_atomic_t& stop_;
   editor* state_ = nullptr;
   class view* screen_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "trackedit/keys.h"
+
 namespace trackedit {
 namespace {
 
@@ -98,70 +100,178 @@ std::string statusline(const editor& state, int width) {
 std::string hints(const editor& state) {
   switch (state.mode()) {
     case modetype::picture:
-      return "type to draw  ^B mark  ^C ^X ^V copy cut paste  ^G go to  "
-             "Tab mode  F1 help";
+      return "type to draw  ^B mark  ^C ^X ^V  ^G go  Tab mode  F1 help";
     case modetype::color:
-      return "+/- or c index  Space paint  f fill  i pick  a e x pair  "
-             "Tab mode  F1 help";
+      return "+ - c index  Space paint  f fill  i pick  a e x pair  F1";
     case modetype::hole:
-      return "Space add  r run  x del  m move  f finish  [ ] n D c track  "
-             "h v o s copy";
+      return "Space add  r run  x del  m move  f finish  [ ] n D c  F1";
   }
   return "";
 }
 
-const std::vector<std::string>& helplines() {
-  static const std::vector<std::string> lines = {
-      "trackedit: every key and the mouse",
-      "",
-      "Anywhere",
-      "  arrows, Page Up/Down, Home/End   move the cursor",
-      "  Ctrl-arrows  jump to where the character changes, or to the edge",
-      "  Ctrl-G     go to ROW COLUMN, tN hM (track N's hole M) or f (finish)",
-      "  Enter      next row, under the column where typing began",
-      "  Tab        next mode: picture, color, hole   Shift-Tab  the one "
-      "before",
-      "  Ctrl-S     save          Ctrl-O  save as (then edit that file)",
-      "  Ctrl-Q     quit (asks about unsaved edits); Ctrl-X without a mark too",
-      "  Ctrl-Z     undo          Ctrl-Y  redo (each says what and goes there)",
-      "  Ctrl-B     set or clear the mark; the next edit fills the rectangle",
-      "             from the mark to the cursor (a line on one row or column)",
-      "  Ctrl-C     copy the mark's rectangle (no mark: the cell), with colors",
-      "  Ctrl-X     cut the mark's rectangle    Ctrl-V  paste at the cursor",
-      "  Ctrl-F     flip the clipboard left-right   Ctrl-T  top-bottom",
-      "  Ctrl-N     go to the next problem and show it",
-      "  Esc        drop the mark and the message    F1  this help",
-      "",
-      "The mouse",
-      "  click      move the cursor, in every mode",
-      "  drag       as Space in the mode: write the last character typed,",
-      "             paint the color index, or add holes along the way",
-      "  wheel      scroll",
-      "",
-      "Picture mode",
-      "  a character   write it and move right (with a mark: fill the "
-      "rectangle)",
-      "  Backspace     clear the cell to the left    Delete  clear this cell",
-      "",
-      "Color mode",
-      "  + -  or c N   choose the color index        i  take this cell's index",
-      "  Space         paint (with a mark: the rectangle)   f  flood-fill",
-      "  a  add a pair   e  change this index's pair   x  remove the last pair",
-      "",
-      "Hole mode",
-      "  Space  add this cell as the track's next hole",
-      "  r      add a run of holes to here along a row, column or diagonal",
-      "  x      remove the hole here    m  move it (m again where it goes)",
-      "  i N    insert this cell as hole N     g N  go to hole N",
-      "  f      put the finish here",
-      "  [ ]    previous, next track   n  new track   D  delete track (asks)",
-      "  c N    the track's color index",
-      "  h v o  copy the track mirrored left-right, top-bottom, turned around",
-      "  s      copy the track shifted so that its first hole is here",
-      "",
-      "In a question, Esc or Ctrl-C cancels it.",
-  };
+namespace {
+
+// The key table's lines for the modes: the keys' names in a column of
+// their own, each further line of help under the first.
+void addbindings(std::vector<std::string>& lines, unsigned modes) {
+  constexpr std::size_t column = 13;
+  for (const bindingtype& binding : bindings()) {
+    if (binding.modes != modes || binding.names == nullptr) continue;
+    std::string line = std::string("  ") + binding.names;
+    if (line.size() >= column) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line.resize(column, ' ');
+    for (const char c : std::string(binding.help)) {
+      if (c != '\n') {
+        line += c;
+        continue;
+      }
+      lines.push_back(line);
+      line = std::string(column, ' ');
+    }
+    lines.push_back(line);
+  }
+}
+
+std::vector<std::string> makehelp() {
+  std::vector<std::string> lines = {"trackedit: every key and the mouse", "",
+                                    "Anywhere"};
+  addbindings(lines, inpicture | incolor | inhole);
+  for (const char* line : {
+           "",
+           "The mouse",
+           "  click      move the cursor, in every mode",
+           "  drag       as Space in the mode: write the last character",
+           "             typed, paint the index, or add holes on the way",
+           "  wheel      scroll up and down",
+           "",
+           "Picture mode",
+       }) {
+    lines.emplace_back(line);
+  }
+  addbindings(lines, inpicture);
+  lines.insert(lines.end(), {"", "Color mode"});
+  addbindings(lines, incolor);
+  lines.insert(lines.end(), {"", "Hole mode"});
+  addbindings(lines, inhole);
+  lines.insert(lines.end(),
+               {"", "In a question, Left, Right, Home, End, Delete and",
+                "Backspace edit the answer; Esc or Ctrl-C cancels it.",
+                "While the terminal is too small to show a cell, only F1",
+                "and the quit key act."});
   return lines;
+}
+
+}  // namespace
+
+const std::vector<std::string>& helplines() {
+  static const std::vector<std::string> lines = makehelp();
+  return lines;
+}
+
+namespace {
+
+bool continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+}
+
+// The characters of text from start up to end.
+int characters(const std::string& text, std::size_t start, std::size_t end) {
+  return static_cast<int>(
+      std::count_if(text.begin() + start, text.begin() + end,
+                    [](char c) { return !continuation(c); }));
+}
+
+// Each line as its first byte and the byte past its last.
+std::vector<std::pair<std::size_t, std::size_t>> layout(const std::string& text,
+                                                        int width) {
+  std::vector<std::pair<std::size_t, std::size_t>> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = at;
+    for (int n = 0; n < std::max(width, 1) && end < text.size(); ++n) {
+      ++end;
+      while (end < text.size() && continuation(text[end])) ++end;
+    }
+    if (end < text.size() && text[end] != ' ') {
+      const std::size_t space = text.rfind(' ', end);
+      if (space != std::string::npos && space > at) end = space;
+    }
+    lines.emplace_back(at, end);
+    at = end < text.size() && text[end] == ' ' ? end + 1 : end;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> wrapped(const std::string& text, int width) {
+  std::vector<std::string> lines;
+  for (const auto& [start, end] : layout(text, width)) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+std::pair<int, int> wrappedplace(const std::string& text, int width,
+                                 std::size_t offset) {
+  const auto lines = layout(text, width);
+  int line = 0;
+  while (line + 1 < static_cast<int>(lines.size()) &&
+         lines[line + 1].first <= offset) {
+    ++line;
+  }
+  const std::size_t start = lines.empty() ? 0 : lines[line].first;
+  const int column = characters(text, start, std::min(offset, text.size()));
+  if (column >= std::max(width, 1)) return {line + 1, 0};
+  return {line, column};
+}
+
+void answerline::key(int key) {
+  const auto back = [this] {  // to the start of the character before
+    while (at > 0 && continuation(text[--at])) {
+    }
+  };
+  const auto ahead = [this] {  // past the character at the cursor
+    if (at < text.size()) ++at;
+    while (at < text.size() && continuation(text[at])) ++at;
+  };
+  switch (key) {
+    case keys::left:
+      return back();
+    case keys::right:
+      return ahead();
+    case keys::home:
+      at = 0;
+      return;
+    case keys::end:
+      at = text.size();
+      return;
+    case keys::backspace:
+    case 8: {
+      const std::size_t end = at;
+      back();
+      text.erase(at, end - at);
+      return;
+    }
+    case keys::deletekey: {
+      const std::size_t start = at;
+      ahead();
+      text.erase(start, at - start);
+      at = start;
+      return;
+    }
+    case keys::ctrl('u'):
+      text.clear();
+      at = 0;
+      return;
+  }
+  if (key >= ' ' && key < keys::up && key != keys::backspace) {
+    const std::string typed = keys::utf8(key);
+    text.insert(at, typed);
+    at += typed.size();
+  }
 }
 
 char indexglyph(unsigned char index) {

@@ -64,7 +64,9 @@ bool view::fits(const editor& state) const {
 }
 
 std::optional<celltype> view::cellat(const editor& state, int y, int x) const {
-  if (!fits(state) || y < top || y >= top + boardrows() || x < left(state)) {
+  // A long message covers the board's last rows, the status line above it.
+  const int bottom = std::min(top + boardrows(), firstmessagerow(state) - 1);
+  if (!fits(state) || y < top || y >= bottom || x < left(state)) {
     return std::nullopt;
   }
   const celltype cell{y - top + state.view().row,
@@ -73,11 +75,39 @@ std::optional<celltype> view::cellat(const editor& state, int y, int x) const {
   return cell;
 }
 
+// The message's lines, as many as the screen has room for; the last shows
+// when there are more. Too small for a cell, the whole screen is theirs.
+std::vector<std::string> view::messagelines(const editor& state) const {
+  auto lines = wrapped(state.message(), COLS);
+  const auto room =
+      static_cast<std::size_t>(std::max(fits(state) ? LINES - 1 : LINES, 1));
+  if (lines.size() > room) lines.erase(lines.begin(), lines.end() - room);
+  return lines;
+}
+
+int view::firstmessagerow(const editor& state) const {
+  if (!fits(state)) return 0;
+  return LINES - std::max<int>(messagelines(state).size(), 1);
+}
+
+void view::cursorinmessage(const editor& state, std::size_t offset) const {
+  const std::string& text = state.message();
+  const auto [line, column] = wrappedplace(text, COLS, offset);
+  const int skipped =
+      std::max<int>(wrapped(text, COLS).size() - messagelines(state).size(), 0);
+  const int row = firstmessagerow(state) + line - skipped;
+  move(std::clamp(row, 0, LINES - 1), column);
+}
+
 void view::draw(editor& state) {
   erase();
   if (!fits(state)) {
     attr_set(A_NORMAL, 0, nullptr);
-    mvaddnstr(0, 0, "terminal too small", COLS);
+    const auto lines = messagelines(state);
+    if (lines.empty()) mvaddnstr(0, 0, "terminal too small", COLS);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      mvaddstr(static_cast<int>(i), 0, lines[i].c_str());
+    }
     refresh();
     return;
   }
@@ -164,12 +194,20 @@ short view::cursespair(boards::colorpair pair) {
   return nextpair_++;
 }
 
+// A long message goes over the board's last rows, the status line above
+// it.
 void view::drawfoot(const editor& state) {
+  const int first = firstmessagerow(state);
   attr_set(A_REVERSE, 0, nullptr);
-  mvaddnstr(LINES - 2, 0, statusline(state, COLS).c_str(), COLS);
+  mvaddnstr(first - 1, 0, statusline(state, COLS).c_str(), COLS);
   attr_set(A_NORMAL, 0, nullptr);
   if (!state.message().empty()) {
-    mvaddnstr(LINES - 1, 0, state.message().c_str(), COLS);
+    const auto lines = messagelines(state);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      move(first + static_cast<int>(i), 0);
+      clrtoeol();
+      addstr(lines[i].c_str());
+    }
   } else if (state.mode() == modetype::color) {
     drawswatches(state);
   } else {

@@ -7,6 +7,8 @@
 
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "board/boardlook.h"
 #include "trackedit/commands.h"
@@ -23,6 +25,9 @@ class view {
   bool fits(const editor& state) const;
   // The board's cell under the screen's (y, x); none off the board's part.
   std::optional<celltype> cellat(const editor& state, int y, int x) const;
+  // Puts the terminal's cursor on the message's character at a byte
+  // offset: where an answer is typed.
+  void cursorinmessage(const editor& state, std::size_t offset) const;
   // The help from its line first; the number of lines a page shows.
   int drawhelp(int first);
 
@@ -31,6 +36,8 @@ class view {
   void drawrulers(const editor& state);
   void drawcells(const editor& state);
   void drawfoot(const editor& state);
+  std::vector<std::string> messagelines(const editor& state) const;
+  int firstmessagerow(const editor& state) const;
   void drawswatches(const editor& state);
   short cursespair(boards::colorpair pair);
 
