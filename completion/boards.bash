@@ -21,7 +21,7 @@ _boards() {
                          --version" ;;
     trackdump) options="--fills --svg --holes --max-size= --help --version" ;;
     trackbuild) options="--strict --sync --json --help --version" ;;
-    trackedit) options="--size= --help --version" ;;
+    trackedit) options="--size= --max-size= --help --version" ;;
   esac
   COMPREPLY=()
   if [[ $cur == -* ]]; then

@@ -13,6 +13,7 @@
 #include "board/boardcheck.h"
 #include "board/boardfile.h"
 #include "board/boardtext.h"
+#include "tools/loadlimit.h"
 #include "trackedit/keys.h"
 #include "trackedit/recovery.h"
 
@@ -150,7 +151,7 @@ bool editor::changedondisk() {
   const auto now = identityof(path_);
   if (!now || now == identity_) return false;
   boardtype board;
-  if (boards::readboardfile(path_.c_str(), board).ok() &&
+  if (boards::readboardfile(path_.c_str(), board, loading_).ok() &&
       boards::encodeboard(board) == ondisk_) {
     identity_ = now;  // touched, or saved again the same
     return false;
@@ -171,9 +172,9 @@ void editor::lookatdisk() {
 void editor::reload() {
   boardtype board;
   const auto identity = identityof(path_);
-  const auto loaded = boards::readboardfile(path_.c_str(), board);
+  const auto loaded = boards::readboardfile(path_.c_str(), board, loading_);
   if (!loaded.ok()) {
-    message_ = "cannot reload " + path_ + ": " + loaded.describe();
+    message_ = "cannot reload " + path_ + ": " + tools::loadfault(loaded);
     return;
   }
   doc_.reload(board, "reload " + path_);

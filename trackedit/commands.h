@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "board/boardfile.h"
 #include "trackedit/model.h"
 
 namespace trackedit {
@@ -121,6 +122,9 @@ class editor {
   std::optional<std::size_t> problemcount() const;
   bool quitting() const { return quit_; }
 
+  // The limits of every load of the file after the first (--max-size).
+  void limitloads(const boards::loadoptions& loading) { loading_ = loading; }
+
   // The cells the screen has for the board; the view follows the cursor.
   void setscreen(std::int32_t rows, std::int32_t columns);
   void say(std::string message) { message_ = std::move(message); }
@@ -225,6 +229,7 @@ class editor {
   // as the file holds them, which a changed identity is checked against.
   std::optional<fileidentity> identity_;
   std::vector<unsigned char> ondisk_;
+  boards::loadoptions loading_;
   std::optional<fileidentity> warned_;  // the change last told of
 };
 

@@ -18,6 +18,7 @@
 #include "board/boardfile.h"
 #include "tools/arguments.h"
 #include "tools/closeout.h"
+#include "tools/loadlimit.h"
 #include "tools/quote.h"
 #include "trackedit/commands.h"
 #include "trackedit/model.h"
@@ -28,10 +29,12 @@ namespace {
 
 constexpr char tool[] = "trackedit";
 constexpr char usage[] =
-    "usage: trackedit [--size=WxH] FILE\n"
+    "usage: trackedit [--size=WxH] [--max-size=SIZE] FILE\n"
     "Edits the board file FILE on the terminal. A FILE that does not exist\n"
     "starts as W x H blank cells (default 55x12, at most 255x255) and is\n"
-    "made at the first save. F1 in the editor lists the keys.\n";
+    "made at the first save. F1 in the editor lists the keys.\n"
+    "--max-size=SIZE: refuse a board whose file would pass SIZE bytes, or\n"
+    "KiB, MiB, GiB or TiB with K, M, G or T after it (1G).\n";
 
 volatile std::sig_atomic_t stopsignal = 0;
 
@@ -100,15 +103,22 @@ std::string keep(const trackedit::editor& state) {
 }
 
 int run(int argc, char** argv) {
-  static constexpr std::string_view known[] = {"--size="};
+  static constexpr std::string_view known[] = {"--size=", "--max-size="};
   tools::commandline line;
   if (const auto done =
           tools::parsecommandline(argc, argv, tool, usage, known, line)) {
     return *done == 0 && !tools::closestdout(tool) ? 1 : *done;
   }
   std::int32_t width = 55, height = 12;
+  boards::loadoptions loading;
   for (const std::string_view option : line.options) {
-    if (!readsize(option.substr(7), width, height)) {
+    if (option.starts_with("--max-size=")) {
+      if (!tools::maxsizeoption(option.substr(11), loading.maxsize)) {
+        return tools::usageerror(tool, usage,
+                                 "--max-size takes a size above 0: 1G, 512M, "
+                                 "4096");
+      }
+    } else if (!readsize(option.substr(7), width, height)) {
       return tools::usageerror(tool, usage, "--size wants WxH, 1 to 255 each");
     }
   }
@@ -128,10 +138,10 @@ int run(int argc, char** argv) {
   trackedit::document doc(width, height);
   if (::stat(path.c_str(), &status) == 0 || errno != ENOENT) {
     boardtype board;
-    const auto loaded = boards::readboardfile(path.c_str(), board);
+    const auto loaded = boards::readboardfile(path.c_str(), board, loading);
     if (!loaded.ok()) {
       std::fprintf(stderr, "%s: %s: %s\n", tool, tools::quotename(path).c_str(),
-                   loaded.describe().c_str());
+                   tools::loadfault(loaded).c_str());
       return 1;
     }
     doc = trackedit::document(board);
@@ -139,6 +149,7 @@ int run(int argc, char** argv) {
   catchstops();
   trackedit::terminalprompter ask(stopsignal);
   trackedit::editor state(std::move(doc), path, ask);
+  state.limitloads(loading);
   std::string kept;
   try {
     trackedit::session screen;
