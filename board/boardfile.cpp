@@ -77,7 +77,13 @@ loadresulttype readonce(int fd, const filestate& state, boardtype& board,
     loadresulttype result = decodejournal(fd, *found, board, options, certain);
     if (certain || result.error != 0) return result;
   }
-  return readrange(fd, 0, size, board, options);
+  loadresulttype result = readrange(fd, 0, size, board, options);
+  // The tail that a save killed before its trailer was whole left after the
+  // board is no part of the file's content.
+  if (result.ok() && pendingjournal(state.tail, size) == result.needed) {
+    result.found = result.needed;
+  }
+  return result;
 }
 
 }  // namespace

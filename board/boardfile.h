@@ -51,7 +51,8 @@ struct loadresulttype {
   std::int32_t value = 0;    // negativesize: its value
   int error = 0;             // cannotopen, readfailed: the errno
   std::uint64_t needed = 0;  // bytes the head or the whole layout takes
-  std::uint64_t found = 0;   // bytes the input holds
+  std::uint64_t found = 0;   // bytes the input holds, less the torn tail
+                             // of a save killed while it wrote in place
   std::uint64_t limit = 0;   // toolarge: the limit the layout passed
   std::string reason;        // readfailed without an errno: what happened
 

@@ -71,25 +71,41 @@ saveresulttype inplacesave::begin() {
   oldlength_ = static_cast<std::uint64_t>(status.st_size);
   mode_ = status.st_mode;
   if (readable_) {
-    const journalsearch dead = findjournal(fd_, oldlength_);
-    if (dead.error != 0) {
-      return saveresulttype::failed(fault::writefailed, dead.error);
-    }
-    if (dead.found) {
-      journal_ = *dead.found;
-      int readerror = 0;
-      saveresulttype completed =
-          complete(journalcontent(fd_, journal_, readerror));
-      if (readerror != 0)
-        completed = saveresulttype::failed(fault::writefailed, readerror);
-      if (!completed.ok()) return completed;
-      oldlength_ = journal_.length;
-      if (const int error = keepmode(fd_, mode_)) {
-        return saveresulttype::failed(fault::writefailed, error);
-      }
-    }
+    if (saveresulttype ended = enddeadsave(); !ended.ok()) return ended;
   }
   stage_ = stage::begun;
+  return {};
+}
+
+// A save killed after its trailer was whole left the new content in the
+// journal: it is completed. One killed before left a tail ending in its
+// pending record: it is cut off.
+saveresulttype inplacesave::enddeadsave() {
+  const filetail tail = readtail(fd_, oldlength_);
+  const journalsearch dead = findjournal(fd_, oldlength_, tail);
+  if (dead.error != 0) {
+    return saveresulttype::failed(fault::writefailed, dead.error);
+  }
+  if (const std::optional<std::uint64_t> end =
+          pendingjournal(tail, oldlength_)) {
+    if (savesystem.ftruncate(fd_, static_cast<off_t>(*end)) != 0) {
+      return saveresulttype::failed(fault::writefailed, errno);
+    }
+    oldlength_ = *end;
+    return {};
+  }
+  if (!dead.found) return {};
+  journal_ = *dead.found;
+  int readerror = 0;
+  saveresulttype completed = complete(journalcontent(fd_, journal_, readerror));
+  if (readerror != 0) {
+    completed = saveresulttype::failed(fault::writefailed, readerror);
+  }
+  if (!completed.ok()) return completed;
+  oldlength_ = journal_.length;
+  if (const int error = keepmode(fd_, mode_)) {
+    return saveresulttype::failed(fault::writefailed, error);
+  }
   return {};
 }
 
@@ -97,7 +113,7 @@ saveresulttype inplacesave::write(std::uint64_t length,
                                   const contentmaker& make) {
   // Clear of the old content, which readers take until the trailer is whole,
   // and of the front that the new content will fill.
-  const std::uint64_t offset = std::max(oldlength_, length);
+  const std::uint64_t offset = journaloffset(oldlength_, length);
   // A full disk that stops the journal only costs the save; the blocks that
   // a longer board's front will need past the old end are reserved, so that
   // it cannot stop the copy over the front.
@@ -109,7 +125,7 @@ saveresulttype inplacesave::write(std::uint64_t length,
   }
   stage_ = stage::appending;
   if (saveresulttype appended =
-          appendjournal(fd_, offset, length, make, journal_);
+          appendjournal(fd_, oldlength_, length, make, journal_);
       !appended.ok()) {
     return appended;
   }

@@ -3,8 +3,9 @@
 
 // A regular file written in place, as a transaction whose journal lies inside
 // the file (journal.h):
-//   begin   locks the file against other saves and completes the journal of
-//           a save that was killed after its trailer was whole;
+//   begin   locks the file against other saves, completes the journal of a
+//           save that was killed after its trailer was whole and cuts off
+//           what one killed before left;
 //   write   appends the new content and its trailer and syncs them: from
 //           then on every reader takes the new content;
 //   commit  copies it over the front, syncs, cuts the file to its length and
@@ -39,6 +40,7 @@ class inplacesave {
   saveresulttype commit(const contentmaker& make);
 
  private:
+  saveresulttype enddeadsave();
   saveresulttype complete(const contentmaker& front);
 
   int fd_;

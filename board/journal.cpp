@@ -23,6 +23,8 @@ using fault = saveresulttype::fault;
 // The trailer: the magic, then the offset, the length and the checksum, each
 // a little-endian 64-bit number.
 constexpr unsigned char magic[8] = {'b', 'o', 'a', 'r', 'd', 'j', 'n', 'l'};
+constexpr unsigned char pendingmagic[8] = {'b', 'o', 'a', 'r',
+                                           'd', 'n', 'e', 'w'};
 constexpr std::size_t figureslength = 24;  // magic, offset and length
 
 void put64(unsigned char* to, std::uint64_t value) {
@@ -60,6 +62,19 @@ std::array<unsigned char, trailerlength> trailerof(std::uint64_t offset,
   put64(trailer.data() + 8, offset);
   put64(trailer.data() + 16, length);
   return trailer;
+}
+
+// The pending record of a journal: its magic, where the file ended before,
+// the content's length, and a checksum of those 24 bytes.
+std::array<unsigned char, trailerlength> pendingof(std::uint64_t end,
+                                                   std::uint64_t length) {
+  std::array<unsigned char, trailerlength> pending{};
+  std::copy_n(pendingmagic, sizeof pendingmagic, pending.begin());
+  put64(pending.data() + 8, end);
+  put64(pending.data() + 16, length);
+  put64(pending.data() + figureslength,
+        XXH3_64bits(pending.data(), figureslength));
+  return pending;
 }
 
 // Bytes written before the disk is asked to start on them, so that the sync
@@ -140,9 +155,9 @@ std::optional<journal> trailerin(const filetail& tail, std::uint64_t filesize) {
   return found;
 }
 
-journalsearch findjournal(int fd, std::uint64_t filesize) {
+journalsearch findjournal(int fd, std::uint64_t filesize,
+                          const filetail& tail) {
   journalsearch search;
-  const filetail tail = readtail(fd, filesize);
   search.error = tail.error;
   const std::optional<journal> found = trailerin(tail, filesize);
   if (!found) return search;
@@ -200,8 +215,19 @@ loadresulttype decodejournal(int fd, const journal& from, boardtype& board,
   return result;
 }
 
-saveresulttype appendjournal(int fd, std::uint64_t offset, std::uint64_t length,
+std::uint64_t journaloffset(std::uint64_t end, std::uint64_t length) {
+  return std::max(end, length);
+}
+
+saveresulttype appendjournal(int fd, std::uint64_t end, std::uint64_t length,
                              const contentmaker& make, journal& made) {
+  const std::uint64_t offset = journaloffset(end, length);
+  const std::array<unsigned char, trailerlength> pending =
+      pendingof(end, length);
+  if (const int error = writeall(fd, pending.data(), pending.size(),
+                                 static_cast<off_t>(offset + length))) {
+    return saveresulttype::failed(fault::writefailed, error);
+  }
   journalsum sum;
   if (saveresulttype fed = writesummed(fd, offset, length, make, sum);
       !fed.ok()) {
@@ -215,6 +241,19 @@ saveresulttype appendjournal(int fd, std::uint64_t offset, std::uint64_t length,
     return saveresulttype::failed(fault::writefailed, error);
   }
   return {};
+}
+
+std::optional<std::uint64_t> pendingjournal(const filetail& tail,
+                                            std::uint64_t filesize) {
+  if (tail.error != 0 || tail.length < trailerlength) return std::nullopt;
+  const std::uint64_t end = get64(tail.bytes.data() + 8);
+  const std::uint64_t length = get64(tail.bytes.data() + 16);
+  if (!std::ranges::equal(tail.bytes, pendingof(end, length)) ||
+      end >= filesize || filesize - trailerlength < length ||
+      journaloffset(end, length) != filesize - trailerlength - length) {
+    return std::nullopt;
+  }
+  return end;
 }
 
 saveresulttype writefront(int fd, const journal& from,

@@ -5,12 +5,16 @@
 // doublewrite buffer does: the new content is appended past the file's end,
 // clear of the front that it will replace, followed by a trailer of
 // trailerlength bytes: a magic, the content's offset and length, and a
-// checksum of the content and of those figures. Once the trailer is whole,
+// checksum of the content and of those figures. While the content is being
+// written, a pending record in the trailer's place already ends the file,
+// saying where the file ended before. Once the trailer is whole,
 // the journal is the file's content: readers take it, and the writer copies
 // it over the front and then cuts the file to its length. A file whose last
 // bytes are no valid trailer holds its content at the front; whatever lies
 // past that, such as the torn tail of a save killed before its trailer was
-// whole, means nothing. The library's own; not installed.
+// whole, means nothing: its pending record tells it from bytes that were
+// there before, and lets the next save cut it off. The library's own; not
+// installed.
 
 #include <array>
 #include <cstddef>
@@ -22,6 +26,10 @@
 namespace boards {
 
 inline constexpr std::size_t trailerlength = 32;
+
+// Where the content of a journal of this length goes in a file that ends at
+// end: past it, and clear of the front it will replace.
+std::uint64_t journaloffset(std::uint64_t end, std::uint64_t length);
 
 // A journal's content in its file, and the trailer's checksum of it.
 struct journal {
@@ -53,8 +61,9 @@ struct journalsearch {
   int error = 0;
 };
 
-// Whether the file ends in a trailer whose content matches its checksum.
-journalsearch findjournal(int fd, std::uint64_t filesize);
+// Whether the file, whose tail this is, ends in a trailer whose content
+// matches its checksum.
+journalsearch findjournal(int fd, std::uint64_t filesize, const filetail& tail);
 
 // Reads a board from the journal's content, and whether the bytes read
 // match its checksum (matched): only then is the board the journal's, and
@@ -63,10 +72,18 @@ journalsearch findjournal(int fd, std::uint64_t filesize);
 loadresulttype decodejournal(int fd, const journal& from, boardtype& board,
                              const loadoptions& options, bool& matched);
 
-// Writes the length bytes that make hands over at offset, then their
-// trailer, which ends the file; the journal it made, or why it could not.
-saveresulttype appendjournal(int fd, std::uint64_t offset, std::uint64_t length,
+// Writes past the end of the file, which ends at end, the pending record
+// where the trailer will go, the length bytes that make hands over, and
+// their trailer over the pending record; the journal it made, or why it
+// could not.
+saveresulttype appendjournal(int fd, std::uint64_t end, std::uint64_t length,
                              const contentmaker& make, journal& made);
+
+// Where the file ended before a journal that never got its trailer, when the
+// tail of a file of this size is its pending record. Bytes from there on are
+// no part of the file's content.
+std::optional<std::uint64_t> pendingjournal(const filetail& tail,
+                                            std::uint64_t filesize);
 
 // Writes the content that make hands over at the front of the file, and
 // holds it to the journal's checksum: content that differs from the journal

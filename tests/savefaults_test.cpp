@@ -105,6 +105,7 @@ struct scenario {
   const char* name;
   bool exists, linked, inplace;
   savecalls calls;
+  bool mayread = true;  // a writer who may not read cannot see a dead save
 };
 
 savecalls with(auto change) {
@@ -150,7 +151,8 @@ const scenario scenarios[] = {
          if (reading) errno = EACCES;
          return reading ? -1 : counted.openat(dir, name, flags, mode);
        };
-     })},
+     }),
+     false},
 };
 
 // The target, and a hard link to it in another folder.
@@ -168,9 +170,11 @@ std::vector<std::string> prepare(const scratchdir& dir, const scenario& how,
 }
 
 // What a save left: each name's board as the library loads it (empty when
-// it loads none) and its bytes, the target's mode, and any stray file.
+// it loads none), whether the load found bytes beyond it, and its bytes,
+// the target's mode, and any stray file.
 struct outcome {
   std::vector<bytes> loaded, raw;
+  bool beyond = false;
   mode_t mode = 0;
   std::vector<std::string> strays;
 };
@@ -179,8 +183,9 @@ outcome lookat(const scratchdir& dir, const std::vector<std::string>& names) {
   outcome seen;
   for (const std::string& name : names) {
     boardtype board;
-    const bool ok = boards::readboardfile((dir / name).c_str(), board).ok();
-    seen.loaded.push_back(ok ? boards::encodeboard(board) : bytes());
+    const auto result = boards::readboardfile((dir / name).c_str(), board);
+    seen.loaded.push_back(result.ok() ? boards::encodeboard(board) : bytes());
+    seen.beyond = seen.beyond || result.found > result.needed;
     seen.raw.push_back(readbytes(dir / name));
   }
   struct stat status;
@@ -338,6 +343,9 @@ TEST(Savefaults, TwoKilledSavesInPlaceLeaveAWholeBoard) {
         for (const bytes& found : seen.loaded) {
           EXPECT_TRUE(oneof(found, {&first, &middle, &last}));
         }
+        // What a killed save leaves past the board is no part of it, and
+        // the next save cuts it off where it may read.
+        EXPECT_TRUE(!seen.beyond || !how.mayread);
         EXPECT_TRUE(seen.strays.empty()) << seen.strays[0];
         EXPECT_TRUE(savewith(real, dir, *third).ok());
         EXPECT_EQ(readbytes(dir / names[1]), last);
