@@ -160,8 +160,10 @@ attempt savefresh(const place& at, existing& target, std::uint64_t length,
     return failed(fault::writefailed, error);
   }
   freshfile fresh(at.dir.get(), at.name, "saving");
+  // Names taken by others (planted, or of saves that were killed) send the
+  // save in place rather than fail it.
   if (!fresh.open(O_WRONLY, 0600)) {
-    if (refusesnewfiles(errno)) return inplace();
+    if (refusesnewfiles(errno) || errno == EEXIST) return inplace();
     return failed(fault::cannotopen, errno);
   }
   if (const int error = keepowner(fresh.fd(), target.status)) {
@@ -178,10 +180,7 @@ attempt savefresh(const place& at, existing& target, std::uint64_t length,
     return done(filled);
   }
   if (!fresh.linkin()) {
-    if (errno == EEXIST) {
-      return done(saveresulttype::failed(
-          fault::writefailed, "every name tried for the fresh file was taken"));
-    }
+    if (errno == EEXIST) return inplace();
     return failed(fault::writefailed, errno);
   }
   if (!fresh.close()) return failed(fault::writefailed, errno);

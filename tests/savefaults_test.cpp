@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,6 +165,8 @@ std::vector<std::string> prepare(const scratchdir& dir, const scenario& how,
   if (!how.exists) return {"target.board"};
   writebytes(dir / "target.board", old);
   ::chmod((dir / "target.board").c_str(), 0604);
+  // An attribute the fresh file must be given, or the save fail.
+  ::setxattr((dir / "target.board").c_str(), "user.kept", "1", 1, 0);
   if (!how.linked) return {"target.board"};
   fs::create_hard_link(dir / "target.board", dir / "other/link.board");
   return bothnames;
@@ -266,6 +269,9 @@ TEST(Savefaults, EveryFailedCallLeavesEveryNameWhole) {
             EXPECT_TRUE(!result.ok() || seen.raw[i] == fresh);
           }
           EXPECT_TRUE(!how.exists || seen.mode == 0604) << seen.mode;
+          EXPECT_TRUE(!how.exists ||
+                      ::getxattr((dir / "target.board").c_str(), "user.kept",
+                                 nullptr, 0) == 1);
           EXPECT_TRUE(seen.strays.empty()) << seen.strays[0];
           // The next save completes whatever this one left.
           EXPECT_TRUE(savewith(real, dir, board).ok());
