@@ -74,9 +74,10 @@ std::string loadresulttype::describe() const {
 std::string saveresulttype::describe() const {
   using std::to_string;
   const auto because = [this](const char* what) {
-    if (error != 0) return std::string(what) + ": " + std::strerror(error);
-    return reason.empty() ? std::string(what)
-                          : std::string(what) + ": " + reason;
+    std::string line(what);
+    if (error != 0) line.append(": ").append(std::strerror(error));
+    if (!reason.empty()) line.append(error != 0 ? "; " : ": ").append(reason);
+    return line;
   };
   switch (what) {
     case fault::none:

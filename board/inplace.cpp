@@ -57,7 +57,7 @@ saveresulttype incomplete(saveresulttype failed) {
 }  // namespace
 
 inplacesave::~inplacesave() {
-  if (stage_ == stage::appending) {
+  if (appending_) {
     savesystem.ftruncate(fd_, static_cast<off_t>(oldlength_));
   }
 }
@@ -73,7 +73,6 @@ saveresulttype inplacesave::begin() {
   if (readable_) {
     if (saveresulttype ended = enddeadsave(); !ended.ok()) return ended;
   }
-  stage_ = stage::begun;
   return {};
 }
 
@@ -123,7 +122,7 @@ saveresulttype inplacesave::write(std::uint64_t length,
   if (const int error = reserve(fd_, oldlength_, offset - oldlength_)) {
     return saveresulttype::failed(fault::writefailed, error);
   }
-  stage_ = stage::appending;
+  appending_ = true;
   if (saveresulttype appended =
           appendjournal(fd_, oldlength_, length, make, journal_);
       !appended.ok()) {
@@ -132,7 +131,7 @@ saveresulttype inplacesave::write(std::uint64_t length,
   if (savesystem.fdatasync(fd_) != 0) {
     return saveresulttype::failed(fault::writefailed, errno);
   }
-  stage_ = stage::journaled;
+  appending_ = false;
   return {};
 }
 
@@ -147,7 +146,6 @@ saveresulttype inplacesave::commit(const contentmaker& make) {
     committed = complete(make);
   }
   if (!committed.ok()) return incomplete(committed);
-  stage_ = stage::done;
   if (const int error = keepmode(fd_, mode_)) {
     return saveresulttype::failed(fault::incomplete, error);
   }

@@ -49,8 +49,9 @@ class inplacesave {
   std::uint64_t oldlength_ = 0;
   mode_t mode_ = 0;
   journal journal_;
-  enum class stage { idle, begun, appending, journaled, done };
-  stage stage_ = stage::idle;
+  // From the first byte past the old end until the trailer is synced: what
+  // the destructor cuts off.
+  bool appending_ = false;
 };
 
 }  // namespace boards
