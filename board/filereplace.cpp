@@ -329,7 +329,8 @@ saveresulttype savetransaction(const place& at, existing& target,
   if (savesystem.fstat(fd, &now) != 0)
     return failure(fault::writefailed, errno);
   const auto old = static_cast<std::uint64_t>(now.st_size);
-  if (const int error = reserve(fd, 0, std::max(length, marklength))) {
+  if (const int error =
+          reserve(fd, 0, std::max<std::uint64_t>(length, marklength))) {
     return failure(fault::writefailed, error);
   }
   if (const int error = checklimit(0, old)) {
