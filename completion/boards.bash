@@ -15,10 +15,10 @@ _boards() {
     [[ $word == -* && $word != - ]] || ((operand++))
   done
   case $tool in
-    trackgen | trackcopy) options="" ;;  # they take no arguments
+    trackgen | trackcopy) options="--help --version" ;;  # and no operand
     trackcheck) options="--show --holes --color --color=auto --color=always
                          --color=never --max-step= --json --help --version" ;;
-    trackdump) options="--svg --holes --help --version" ;;
+    trackdump) options="--fills --svg --holes --help --version" ;;
     trackbuild) options="--strict --sync --json --help --version" ;;
     trackedit) options="--size= --help --version" ;;
   esac
