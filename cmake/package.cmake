@@ -1,6 +1,6 @@
 # What an install holds besides the tools and the library: the CMake package
-# (find_package(boards) gives boards::board), the pkg-config file, the
-# manual pages and the bash completion. The Debian packages are made by
+# (find_package(boards) gives boards::board and boards::board_static), the
+# pkg-config file, the manual pages and the bash completion. The Debian packages are made by
 # debian/ (dpkg-buildpackage).
 include(CMakePackageConfigHelpers)
 
@@ -18,10 +18,16 @@ install(FILES ${PROJECT_BINARY_DIR}/boardsConfig.cmake
               ${PROJECT_BINARY_DIR}/boardsConfigVersion.cmake
         DESTINATION ${BOARDS_CMAKE_DIR})
 
-file(RELATIVE_PATH BOARDS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
-     ${CMAKE_INSTALL_PREFIX})
-configure_file(${PROJECT_SOURCE_DIR}/cmake/boards.pc.in
-               ${PROJECT_BINARY_DIR}/boards.pc @ONLY)
+# The pkg-config file names the prefix the install goes to (cmake --install
+# --prefix, or CMAKE_INSTALL_PREFIX under DESTDIR) as it is, so that the
+# paths pkg-config gives are plain ones (-I/usr/include).
+install(CODE "
+  set(BOARDS_PC_PREFIX \${CMAKE_INSTALL_PREFIX})
+  set(BOARDS_PC_LIBDIR ${CMAKE_INSTALL_LIBDIR})
+  set(BOARDS_PC_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR})
+  set(BOARDS_PC_VERSION ${PROJECT_VERSION})
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/boards.pc.in
+                 ${PROJECT_BINARY_DIR}/boards.pc @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/boards.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 

@@ -15,7 +15,7 @@ _boards() {
     [[ $word == -* && $word != - ]] || ((operand++))
   done
   case $tool in
-    trackgen | trackcopy) options="" ;;  # they take no arguments
+    trackgen | trackcopy) options="--help --version" ;;  # and no operand
     trackcheck) options="--show --holes --color --color=auto --color=always
                          --color=never --max-step= --max-size= --json --help
                          --version" ;;

@@ -32,5 +32,6 @@ expect "--json" trackcheck --j
 expect "--help --holes" trackdump --h
 expect "--size=" trackedit --s
 expect "--strict --sync" trackbuild --s
-expect "" trackgen -
+expect "--fills" trackdump --f
+expect "--help --version" trackgen -
 exit $failed

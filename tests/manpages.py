@@ -5,8 +5,9 @@ Usage: manpages.py options BINDIR SOURCE
        manpages.py lint SOURCE
 
 "options": for each tool with a page in SOURCE/man, the options its --help
-names are those of the page's OPTIONS and of its SYNOPSIS (--help and
---version aside, which OPTIONS must list), and every synopsis of the tool
+names are those of the page's OPTIONS, of its SYNOPSIS (--help and
+--version aside, which OPTIONS must list) and of the bash completion in
+SOURCE/completion/boards.bash, and every synopsis of the tool
 in the README and the documents beside it ("`tool [--x] FILE`") is the
 usage line of its --help. "lint": groff -ww and mandoc -T lint find nothing
 to say about any page (skipped where either is missing).
@@ -59,6 +60,17 @@ def synopses(source, tool):
     return found
 
 
+def completed(source, tool):
+    """The options bash completes for the tool after a lone "--"."""
+    script = ('source "$1"; COMP_WORDS=("$2" --); COMP_CWORD=1; '
+              '_boards "$2"; printf "%s\\n" "${COMPREPLY[@]}"')
+    run = subprocess.run(["bash", "-c", script, "bash",
+                          os.path.join(source, "completion", "boards.bash"),
+                          tool], stdout=subprocess.PIPE, text=True,
+                         check=False)
+    return set(OPTION.findall(run.stdout))
+
+
 def checkoptions(bindir, source):
     problems = []
     for path in sorted(glob.glob(os.path.join(source, "man", "*.1"))):
@@ -73,7 +85,8 @@ def checkoptions(bindir, source):
         synopsis = roffoptions(section(page, "SYNOPSIS")) - ALWAYS
         where = {f"`{tool} --help`": helped,
                  f"the OPTIONS of man/{tool}.1": listed - ALWAYS,
-                 f"the SYNOPSIS of man/{tool}.1": synopsis}
+                 f"the SYNOPSIS of man/{tool}.1": synopsis,
+                 "the bash completion": completed(source, tool) - ALWAYS}
         for option in sorted(set().union(*where.values())):
             missing = [name for name, found in where.items()
                        if option not in found]
@@ -83,6 +96,9 @@ def checkoptions(bindir, source):
         for option in sorted(ALWAYS - listed):
             problems.append(f"{tool}: {option} is missing from the OPTIONS "
                             f"of man/{tool}.1")
+        for option in sorted(ALWAYS - completed(source, tool)):
+            problems.append(f"{tool}: {option} is missing from the bash "
+                            "completion")
         usage = run.stdout.splitlines()[0] if run.stdout else ""
         for document, shown in synopses(source, tool):
             if "usage: " + shown != usage:

@@ -603,7 +603,9 @@ TEST(text, MessagesWrapAndAnswersEdit) {
 TEST(recovery, NeverOverwritesAndFallsBack) {
   scratchdir dir;
   ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-  ::symlink((dir / "elsewhere").c_str(), (dir / "b.board.recover.1").c_str());
+  ASSERT_EQ(::symlink((dir / "elsewhere").c_str(),
+                      (dir / "b.board.recover.1").c_str()),
+            0);
   const std::string board = dir / "b.board";
   std::vector<std::string> made;
   for (const char* text : {"one", "two", "three"}) {
