@@ -147,14 +147,16 @@ TEST(Boardtext, ATextReadsTheSameInPiecesOfAnySize) {
 }
 
 // Rows of dots in groups, parted by bars and blanks, a track running along
-// each row in turn: one run "on '.'" a row, and nothing else.
-TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
+// each row in turn, or down each column: one snake "on '.'", and nothing
+// else.
+TEST(Boardtext, ATrackSnakingAlongDottedGroupsTakesOneItem) {
   std::mt19937 random(22);
   for (int run = 0; run < 50; ++run) {
     const auto below = [&random](int n) {
       return std::uniform_int_distribution<int>(0, n - 1)(random);
     };
     const int height = 1 + below(8), width = 3 + below(60);
+    const bool down = below(2) == 0;  // the board turned: snaking down
     std::vector<std::pair<int, int>> holes;
     std::vector<std::string> rows(height);
     for (int r = 0; r < height; ++r) {
@@ -166,18 +168,20 @@ TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
         if (rows[r][c] == '.') holes.emplace_back(r, c);
       }
     }
-    boardtype board(height, width, static_cast<std::int32_t>(holes.size()), 1,
-                    1);
+    boardtype board(down ? width : height, down ? height : width,
+                    static_cast<std::int32_t>(holes.size()), 1, 1);
     for (int r = 0; r < height; ++r) {
-      std::copy(rows[r].begin(), rows[r].end(), board.picture[r].get());
+      for (int c = 0; c < width; ++c) {
+        (down ? board.picture[c][r] : board.picture[r][c]) = rows[r][c];
+      }
     }
     for (std::size_t i = 0; i < holes.size(); ++i) {
-      board.tracks[0][i].set(holes[i].first, holes[i].second);
+      const auto [r, c] = holes[i];
+      board.tracks[0][i].set(down ? c : r, down ? r : c);
     }
     const std::string text = writeboardtext(board);
     const std::string track = text.substr(text.find("track 0"));
-    EXPECT_EQ(std::count(track.begin(), track.end(), '\n'), height + 3)
-        << track;
+    EXPECT_EQ(std::count(track.begin(), track.end(), '\n'), 4) << track;
     boardtype built;
     ASSERT_TRUE(readboardtext(text, built).empty());
     EXPECT_EQ(encodeboard(built), encodeboard(board));
@@ -295,18 +299,19 @@ TEST(Boardtext, ReportsEveryFaultThatStandsOnItsOwn) {
   auto problems = readboardtext(text, board);
   EXPECT_EQ(problems.size(), 2u);
   EXPECT_EQ(board.height, 0);  // nothing was built
-  // A stray separator is one problem and no hole: the count stays true.
+  // A fault ends its statement: the rest of the line, a comment above all,
+  // is not read, and the track's count is no longer known.
   text = small;
-  text.replace(text.find("(0, 1)\n  (1, 2)"), 15, "(0, 1),(1, 2) (2, 2)");
+  text.replace(text.find("(0, 1)\n  (1, 2)"), 15,
+               "(0, 1),(1, 2) (2 2)  # (9, 9) (1, 300)");
   problems = readboardtext(text, board);
-  ASSERT_EQ(problems.size(), 2u);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].column, 7u);
   EXPECT_EQ(problems[0].message, "expected '(', found ','");
-  EXPECT_EQ(problems[1].message.substr(0, 34),
-            "track 0 has 3 holes, 1 more than 2");
-  // However many faults a line holds, at most 20 are told.
+  // However many lines hold faults, at most 20 are told.
   text = small;
   std::string bad;
-  for (int i = 0; i < 100000; ++i) bad += i % 2 ? ", " : "(0, x) ";
+  for (int i = 0; i < 100000; ++i) bad += "(0, x)\n";
   text.replace(text.find("(0, 1)"), 6, bad);
   EXPECT_EQ(readboardtext(text, board).size(), 20u);
 }
@@ -327,56 +332,67 @@ TEST(Boardtext, AShortTrackSaysWhereTheGapMostLikelyIs) {
             std::count(text.begin(), text.begin() + run, '\n') + 1);
 }
 
-// A track of 61 holes in groups of five, one run a group: a run with a
-// wrong end is told at that run, with the true count, whether it holds too
-// many holes or too few; so is a group left out.
+// A track of 61 holes in groups of five, one run a group, a line each or
+// all on one line: a run with a wrong end is told at that run, with the
+// true count, whether it holds too many holes or too few, and the gaps
+// between groups are not blamed; so is a group left out. The hole typed
+// onto a blank cell is still told where it stands.
 TEST(Boardtext, AWrongHoleCountIsToldAtTheLikeliestItem) {
-  std::string runs;
-  for (int group = 0; group < 12; ++group) {
-    runs += "(2, " + std::to_string(group * 6) + ".." +
-            std::to_string(group * 6 + 4) + ")\n";
-  }
-  runs += "(3, 71)\n";
-  const std::string head =
-      "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs 1\n"
-      "picture\n" +
-      std::string(4, '|') + "\n";
   const struct {
     std::string from, to;
     std::string message;
   } slips[] = {
+      {"(2, 0..4)", "(2, 0..5)",
+       "track 0 has 62 holes, 1 more than 61; this run holds 6 holes, the "
+       "item beside it 5"},
       {"(2, 54..58)", "(2, 54..62)",
        "track 0 has 65 holes, 4 more than 61; this run holds 9 holes, the "
-       "items beside it 5 and 5; the longest step, 2 cells, is from hole 44 at "
-       "(2, 52) to hole 45 at (2, 54)"},
+       "items beside it 5 and 5"},
       {"(2, 18..22)", "(2, 18..20)",
        "track 0 has 59 holes, 2 fewer than 61; this run holds 3 holes, the "
-       "items beside it 5 and 5; the longest step, 4 cells, is from hole 17 at "
-       "(2, 20) to hole 18 at (2, 24)"},
-      {"(2, 30..34)\n", "",
+       "items beside it 5 and 5"},
+      {"(2, 30..34) ", "",
        "track 0 has 56 holes, 5 fewer than 61; the longest step, 8 cells, is "
        "from hole 24 at (2, 28) to hole 25 at (2, 36)"},
   };
-  for (const auto& slip : slips) {
-    std::string text = runs;
-    const std::size_t at = text.find(slip.from);
-    text.replace(at, slip.from.size(), slip.to);
-    text = "track 0 color 0\n" + text + "finish (0, 0)\n";
-    std::string picture;
-    for (int r = 0; r < 4; ++r) picture += "|" + std::string(72, '.') + "|\n";
-    text =
-        "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs "
-        "1\npicture\n" +
-        picture + "colormap\nfill 0\npair 0 0\n" + text;
-    boardtype board;
-    const auto problems = readboardtext(text, board);
-    ASSERT_EQ(problems.size(), 1u) << slip.to;
-    EXPECT_EQ(problems[0].message, slip.message);
-    const std::size_t item = text.find(slip.to.empty() ? "(2, 24" : slip.to);
-    EXPECT_EQ(problems[0].line,
-              std::count(text.begin(), text.begin() + item, '\n') + 1);
+  std::string picture;
+  for (int r = 0; r < 4; ++r) picture += "|" + std::string(72, '.') + "|\n";
+  picture[picture.size() - 3] = ' ';  // under the last hole, (3, 71)
+  for (const char* between : {"\n", " "}) {
+    std::string runs;
+    for (int group = 0; group < 12; ++group) {
+      runs += "(2, " + std::to_string(group * 6) + ".." +
+              std::to_string(group * 6 + 4) + ") ";
+      if (*between == '\n') runs.back() = '\n';
+    }
+    runs += "(3, 71)\n";
+    for (const auto& slip : slips) {
+      std::string text = runs;
+      const std::size_t at = text.find(slip.from.substr(0, 11));
+      text.replace(at, slip.from.size(), slip.to);
+      text =
+          "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs "
+          "1\npicture\n" +
+          picture + "colormap\nfill 0\npair 0 0\ntrack 0 color 0\n" + text +
+          "finish (0, 0)\n";
+      boardtype board;
+      textplaces places;
+      const auto problems = readboardtext(text, board, places);
+      ASSERT_EQ(problems.size(), 1u) << slip.to;
+      EXPECT_EQ(problems[0].message, slip.message);
+      const std::size_t item = text.find(slip.to.empty() ? "(2, 24" : slip.to);
+      EXPECT_EQ(problems[0].line,
+                std::count(text.begin(), text.begin() + item, '\n') + 1);
+      EXPECT_EQ(problems[0].column, item - text.rfind('\n', item));
+      const std::size_t last = text.find("(3, 71)");
+      EXPECT_TRUE(std::any_of(
+          places.warnings.begin(), places.warnings.end(),
+          [&](const textproblem& warning) {
+            return warning.column == last - text.rfind('\n', last) &&
+                   warning.message.ends_with("(3, 71): on a blank cell");
+          }));
+    }
   }
-  (void)head;
 }
 
 // Colormap warnings stand at the cell's own column, or at its fill line.
