@@ -90,6 +90,10 @@ struct textplaces {
   // fill line that gave it a value beyond the pair count (else the last
   // that covers it); line 0 when unknown.
   BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column) const;
+  // The same for a cell that holds the index value: for fills, the last
+  // fill line of that value that covers it (else the last that covers it).
+  BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column,
+                                   std::int32_t value) const;
   // Where a problem of the board read stands: its hole's item, the finish,
   // the track's line, or a colormap cell; line 0 when unknown.
   BOARD_EXPORT textplace of(const boardproblem& problem) const;

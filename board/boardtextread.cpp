@@ -1008,6 +1008,11 @@ textplace textplaces::hole(std::int32_t track, std::int32_t hole) const {
 }
 
 textplace textplaces::colorcell(std::int32_t row, std::int32_t column) const {
+  return colorcell(row, column, -1);
+}
+
+textplace textplaces::colorcell(std::int32_t row, std::int32_t column,
+                                std::int32_t value) const {
   if (!fills.empty()) {
     const fillplace* covering = nullptr;
     for (auto fill = fills.rbegin(); fill != fills.rend(); ++fill) {
@@ -1015,7 +1020,9 @@ textplace textplaces::colorcell(std::int32_t row, std::int32_t column) const {
           column > fill->right) {
         continue;
       }
-      if (fill->value >= paircount) return fill->place;
+      if (value < 0 ? fill->value >= paircount : fill->value == value) {
+        return fill->place;
+      }
       if (covering == nullptr) covering = &*fill;
     }
     return covering != nullptr ? covering->place : colormap;
@@ -1044,6 +1051,8 @@ textplace textplaces::of(const boardproblem& problem) const {
   switch (problem.kind) {
     case problemkind::colorindex:
       return colorcell(problem.row, problem.column);
+    case problemkind::labelcolor:
+      return colorcell(problem.row, problem.column, problem.value);
     case problemkind::trackcolor:
       return problem.track >= 0 &&
                      static_cast<std::size_t>(problem.track) < tracks.size()
