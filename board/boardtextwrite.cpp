@@ -270,9 +270,10 @@ std::int32_t snakelength(const boardtype& board, const holerun& run,
 
 // The snake that holds the holes from i on, if one does: legs down a
 // column (or across a row), each the way back of the one before, on
-// columns a step apart, the first from one edge of the snake to the
-// other. The longest of a few likely ones, plain or on the character its
-// first hole is drawn with; the cells looked at are counted in spent.
+// columns a step apart, each of two holes or more, the first from one edge
+// of the snake to the other. The longest of a few likely ones, plain or on the
+// character its first hole is drawn with; the cells looked at are counted in
+// spent.
 snakefound findsnake(const boardtype& board, const holetype* holes,
                      std::int32_t i, std::int32_t count, std::uint64_t& spent) {
   if (i + 1 >= count) return {};
@@ -297,12 +298,13 @@ snakefound findsnake(const boardtype& board, const holetype* holes,
     std::int32_t end = start;
     while (end + 1 < count && line(holes[end + 1]) == at) ++end;
     spent += static_cast<std::uint64_t>(end - start + 1);
+    if (end == start) break;  // a leg of one hole: a snake only in name
     if (legs == 0) last = along(holes[end]);
     ++legs;
     start = end + 1;
   }
-  const int first = along(holes[i]),
-            plainstep = std::abs(along(holes[i + 1]) - first);
+  const int first = along(holes[i]);
+  const int plainstep = std::abs(along(holes[i + 1]) - first);
   for (int k = legs; k >= std::max(2, legs - 1); --k) {
     holerun run;
     runside& over = down ? run.column : run.row;
@@ -310,18 +312,22 @@ snakefound findsnake(const boardtype& board, const holetype* holes,
     over = {line(holes[i]), line(holes[i]) + (k - 1) * step, std::abs(step)};
     side = {first, last, plainstep};
     run.snake = down ? snakeway::down : snakeway::across;
+    // The snake holds the holes of every leg, up to its last.
+    const auto holding = [&]() {
+      const std::int32_t length =
+          snakelength(board, run, holes, i, count, spent);
+      return length > 0 && line(holes[i + length - 1]) == over.at(k - 1)
+                 ? length
+                 : 0;
+    };
     if (std::abs(last - first) % plainstep == 0) {
-      if (const auto length = snakelength(board, run, holes, i, count, spent)) {
-        return {run, length};
-      }
+      if (const std::int32_t length = holding()) return {run, length};
     }
     const boardtype::sizestype size = board.arraysizes();
     if (a.row >= size.height || a.column >= size.width) continue;
     side.step = 1;
     run.on = std::string(1, board.picture[a.row][a.column]);
-    if (const auto length = snakelength(board, run, holes, i, count, spent)) {
-      return {run, length};
-    }
+    if (const std::int32_t length = holding()) return {run, length};
   }
   return {};
 }

@@ -16,6 +16,9 @@ std::uint64_t spanlength(std::int32_t first, std::int32_t last) {
   return digits(first) + (first == last ? 0 : 2 + digits(last));
 }
 
+// The most characters a fill is tried on at once.
+constexpr std::size_t mostdrawnwith = 4;
+
 // A fill whose cells are found from the last laid to the first: the cells
 // a fill is the last to cover are settled by it, and a fill laid earlier
 // may cover settled cells at will, since they are laid over again.
@@ -120,7 +123,8 @@ class fillfinder {
   }
 
   // The fill that settles the most cells among those grown from the first
-  // cell of a value, on any character or on the first cell's own.
+  // cell of a value: on any character, on the first cell's own, or on the
+  // few characters the value's cells are drawn with.
   filltype best() {
     filltype chosen;
     std::int64_t most = -1;
@@ -135,28 +139,38 @@ class fillfinder {
     };
     for (int value = 0; value < 256; ++value) {
       if (first_[value] < 0 || (zerolast_ && value == 0)) continue;
-      consider(grow(first_[value], value, std::nullopt, true));
-      consider(grow(first_[value], value, std::nullopt, false));
+      for (const bool acrossfirst : {true, false}) {
+        consider(grow(first_[value], value, {}, acrossfirst));
+      }
+      std::string drawnwith;  // the characters of the value's cells
       for (int on = 0; on < 256; ++on) {
         const std::int64_t seed = firston_[value * 256 + on];
         if (seed < 0) continue;
-        consider(grow(seed, value, static_cast<char>(on), true));
-        consider(grow(seed, value, static_cast<char>(on), false));
+        drawnwith += static_cast<char>(on);
+        for (const bool acrossfirst : {true, false}) {
+          consider(grow(seed, value, std::string(1, static_cast<char>(on)),
+                        acrossfirst));
+        }
+      }
+      if (drawnwith.size() > 1 && drawnwith.size() <= mostdrawnwith) {
+        for (const bool acrossfirst : {true, false}) {
+          consider(grow(first_[value], value, drawnwith, acrossfirst));
+        }
       }
     }
     return chosen;
   }
 
   // Whether a fill of value may cover the cell: it is settled, not drawn
-  // with the fill's character, or its value is the fill's.
-  bool fits(std::int32_t r, std::int32_t c, int value, std::optional<char> on) {
+  // with the fill's characters, or its value is the fill's.
+  bool fits(std::int32_t r, std::int32_t c, int value, const std::string& on) {
     ++spent_;
-    return settled(r, c) || (on && drawn(r, c) != *on) || target(r, c) == value;
+    return settled(r, c) || !takes(on, drawn(r, c)) || target(r, c) == value;
   }
 
   // The rectangle from the seed that fits, grown across then down, or down
   // then across.
-  filltype grow(std::int64_t seed, int value, std::optional<char> on,
+  filltype grow(std::int64_t seed, int value, const std::string& on,
                 bool acrossfirst) {
     const auto top = static_cast<std::int32_t>(seed / width_);
     const auto left = static_cast<std::int32_t>(seed % width_);
@@ -180,12 +194,7 @@ class fillfinder {
         while (bottom + 1 < height_ && rowfits(bottom + 1)) ++bottom;
       }
     }
-    return {top,
-            bottom,
-            left,
-            right,
-            static_cast<unsigned char>(value),
-            on ? std::string(1, *on) : std::string()};
+    return {top, bottom, left, right, static_cast<unsigned char>(value), on};
   }
 
   std::int64_t gain(const filltype& fill) {

@@ -77,11 +77,16 @@ void eachcell(const holerun& run, Cell cell) {
   }
 }
 
-// "'+-|'": the characters of an "on" clause as the text writes them.
+// "'+-|'": the characters of an "on" clause as the text writes them; a
+// quote but the first as "\x27", since it would end them.
 inline std::string quotedcharacters(std::string_view on) {
   std::string text = "'";
-  for (const char c : on) {
-    appendpicturecharacter(text, static_cast<unsigned char>(c));
+  for (std::size_t i = 0; i < on.size(); ++i) {
+    if (on[i] == '\'' && i > 0) {
+      text += escapedbyte('\'');
+    } else {
+      appendpicturecharacter(text, static_cast<unsigned char>(on[i]));
+    }
   }
   return text += '\'';
 }

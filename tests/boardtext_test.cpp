@@ -16,12 +16,36 @@ using namespace boards;
 
 namespace {
 
+// Track t as the mirror of track from across a column or a row (the axis
+// doubled), wrapped to a byte where it falls outside.
+void mirrortrack(boardtype& board, std::int32_t t, std::int32_t from,
+                 bool acrossrow, int twice) {
+  for (std::int32_t i = 0; i < board.holecount; ++i) {
+    const holetype hole = board.tracks[from][i];
+    board.tracks[t][i].set(acrossrow ? (twice - hole.y) & 255 : hole.y,
+                           acrossrow ? hole.x : (twice - hole.x) & 255);
+  }
+}
+
+// Track t snaking from (row, column) down legs of length cells, each a
+// step over from the one before, or across.
+void snaketrack(boardtype& board, std::int32_t t, int row, int column,
+                int length, int step, bool down) {
+  for (std::int32_t i = 0; i < board.holecount; ++i) {
+    const int leg = i / length,
+              along = leg % 2 ? length - 1 - i % length : i % length;
+    const int a = (down ? row : column) + along;
+    const int b = (down ? column : row) + leg * step;
+    board.tracks[t][i].set((down ? a : b) & 255, (down ? b : a) & 255);
+  }
+}
+
 // A board of random sizes whose every byte is random, with the values that
 // need care in the text more likely than chance makes them: backslashes,
 // bars, 0 and 255 in the picture; rows of digits, letters and of larger
 // values in the colormap; rows whose last byte is not 0; tracks that walk in
 // short straight stretches (runs, repeated holes, and steps across the
-// edge of a byte).
+// edge of a byte), that snake, or that mirror an earlier track.
 boardtype randomboard(std::mt19937& random) {
   const auto below = [&random](int n) {
     return std::uniform_int_distribution<int>(0, n - 1)(random);
@@ -60,7 +84,18 @@ boardtype randomboard(std::mt19937& random) {
     board.pairs[i][1] = static_cast<unsigned char>(below(256));
   }
   for (std::int32_t t = 0; t < board.trackcount; ++t) {
+    board.trackcolor[t] = below(256);
+    const int shape = below(4);
+    if (shape == 0 && t > 0) {
+      mirrortrack(board, t, below(t), below(2) == 0, below(300));
+      continue;
+    }
     int row = below(256), column = below(256), rowstep = 0, columnstep = 0;
+    if (shape == 1) {
+      snaketrack(board, t, row, column, 1 + below(8), 1 + below(3),
+                 below(2) == 0);
+      continue;
+    }
     for (std::int32_t i = 0; i < board.holecount; ++i) {
       if (below(4) == 0) {
         rowstep = below(5) - 2;
@@ -70,7 +105,6 @@ boardtype randomboard(std::mt19937& random) {
       column = (column + columnstep) & 255;
       board.tracks[t][i].set(row, column);
     }
-    board.trackcolor[t] = below(256);
   }
   board.finish.set(below(256), below(256));
   return board;
@@ -96,13 +130,15 @@ const std::string small =
 
 TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
   std::mt19937 random(1208);
-  int filled = 0;
+  int filled = 0, snaked = 0, mirrored = 0;
   for (int run = 0; run < 1000; ++run) {
     const boardtype board = randomboard(random);
     for (const bool fills : {false, true}) {
       const std::string text =
           writeboardtext(board, textoptions{.fills = fills});
       filled += text.find("\nfill ") != std::string::npos;
+      snaked += text.find(") snake") != std::string::npos;
+      mirrored += text.find(" mirrors track ") != std::string::npos;
       boardtype built;
       const auto problems = readboardtext(text, built);
       ASSERT_TRUE(problems.empty())
@@ -113,6 +149,8 @@ TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
     }
   }
   EXPECT_GT(filled, 100);  // the fills were tried, not always refused
+  EXPECT_GT(snaked, 50);
+  EXPECT_GT(mirrored, 50);
 }
 
 // The scanner's pieces end anywhere: inside a number, an escape, a row
