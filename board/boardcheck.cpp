@@ -160,10 +160,12 @@ bool inword(char c) {
 // Whether the cell of a word stands out from the cells beside it in the
 // word, which agree with each other: a middle cell that differs from both
 // its neighbours, an end cell that differs from the two next to it. Of a
-// word of two that differ, the one whose color is not that of the cells
-// around the word, else the second.
+// word of two that differ, the one whose color is not the usual one of the
+// row's words, else the one whose color is not that of the cells around
+// the word, else the second.
 bool standsout(const unsigned char* colors, std::int32_t width,
-               std::int32_t first, std::int32_t end, std::int32_t k) {
+               std::int32_t first, std::int32_t end, std::int32_t k,
+               unsigned char usual) {
   const unsigned char color = colors[k];
   if (k > first && k + 1 < end) {
     return colors[k - 1] != color && colors[k - 1] == colors[k + 1];
@@ -175,6 +177,7 @@ bool standsout(const unsigned char* colors, std::int32_t width,
              (end < width && colors[end] == value);
     };
     const unsigned char other = colors[k == first ? first + 1 : first];
+    if ((other == usual) != (color == usual)) return other == usual;
     if (around(other) != around(color)) return around(other);
     return k + 1 == end;
   }
@@ -190,11 +193,16 @@ void checklabels(const boardtype& board, std::int32_t r, reporter& report) {
   const std::string_view drawn = board.picturerow(r);
   const unsigned char* colors = board.colorrow(r).data();
   const auto width = static_cast<std::int32_t>(board.colorrow(r).size());
+  std::int32_t counts[256] = {};
+  for (std::int32_t c = 0; c < width; ++c)
+    counts[colors[c]] += inword(drawn[c]);
+  const auto usual = static_cast<unsigned char>(
+      std::max_element(counts, counts + 256) - counts);
   for (std::int32_t first = 0; first < width;) {
     std::int32_t end = first;
     while (end < width && inword(drawn[end])) ++end;
     for (std::int32_t k = first; end - first >= 2 && k < end; ++k) {
-      if (!standsout(colors, width, first, end, k)) continue;
+      if (!standsout(colors, width, first, end, k, usual)) continue;
       std::string& message =
           report.begin(problemkind::labelcolor, -1, -1, r, k);
       report.value(colors[k]);

@@ -229,13 +229,17 @@ TEST(Boardtext, ATrackSnakingAlongDottedGroupsTakesOneItem) {
 TEST(Boardtext, RunsStandForTheirHolesInOrder) {
   const std::string runs =
       "(0, 0..2) (10, 46..44) (2..3, 54) (0, 48..52 by 2) (8..2 by 3, 54)\n"
-      "(0..3, 5..2) (9..5 by 2, 3..5) (7..7, 7) (1, 1)\n";
+      "(0..3, 5..2) (9..5 by 2, 3..5) (7..7, 7) (1, 1)\n"
+      "(0..1, 4..8 by 2) snake (5..4, 0..2) snake down\n"  // across, down
+      "(0..2 by 2, 9..8) snake\n";                         // as long: down
   const std::vector<std::pair<int, int>> holes = {
       {0, 0},  {0, 1},  {0, 2},  {10, 46}, {10, 45}, {10, 44}, {2, 54}, {3, 54},
       {0, 48}, {0, 50}, {0, 52}, {8, 54},  {5, 54},  {2, 54},  {0, 5},  {1, 4},
-      {2, 3},  {3, 2},  {9, 3},  {7, 4},   {5, 5},   {7, 7},   {1, 1}};
+      {2, 3},  {3, 2},  {9, 3},  {7, 4},   {5, 5},   {7, 7},   {1, 1},  {0, 4},
+      {0, 6},  {0, 8},  {1, 8},  {1, 6},   {1, 4},   {5, 0},   {4, 0},  {4, 1},
+      {5, 1},  {5, 2},  {4, 2},  {0, 9},   {2, 9},   {2, 8},   {0, 8}};
   std::string text = small;
-  text.replace(text.find("holes 2"), 7, "holes 23");
+  text.replace(text.find("holes 2"), 7, "holes 39");
   text.replace(text.find("(0, 1)\n  (1, 2)\n"), 16, runs);
   boardtype board;
   const auto problems = readboardtext(text, board);
@@ -300,6 +304,15 @@ TEST(Boardtext, FaultsAreLocated) {
             "10:1: expected 'colormap', found 'colourmap'");
   EXPECT_EQ(with("track 0 color 0", "track 0 colour 0"),
             "14:9: expected 'color', found 'colour'");
+  EXPECT_EQ(with("track 0 color 0", "track 0 colors 0"),
+            "14:9: expected 'color', found 'colors'");
+  EXPECT_EQ(with("track 0 color 0", "track 0 color 0 mirrors track 0 across"),
+            "14:31: track 0 has no earlier track");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) on '\\x00. "),
+            "16:16: expected ''' to close the characters");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) on 'z.'"), "built");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) snake on 'z'"),
+            "16:3: no cell of the run is drawn with 'z'");
   EXPECT_EQ(with("finish (1, 1)\n", "finish (1, 1)\npair 1 1\n"),
             "18:1: text after the end of the board");
   EXPECT_EQ(with("finish (1, 1)\n", ""),
@@ -519,16 +532,20 @@ TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
     char drawn;
     unsigned char color;
     int unlike;
-  } cases[] = {{5, '.', 1, 0}, {5, '7', 1, 1}, {5, '.', 2, 1},
-               {5, '7', 2, 2}, {5, ' ', 2, 0}, {25, '.', 1, 0}};
+    int columns = 1;  // from column on, drawn so: 2 leaves nine in ten
+  } cases[] = {{5, '.', 1, 0},    {5, '7', 1, 1},   {5, '.', 2, 1},
+               {5, '7', 2, 2},    {5, ' ', 2, 0},   {25, '.', 1, 0},
+               {5, '7', 1, 2, 2}, {5, '7', 1, 0, 3}};
   for (const auto& each : cases) {
     boardtype board(2, 30, 20, 1, 3);
     for (std::int32_t c = 0; c < 30; ++c) {
       board.picture[0][c] = c < 20 ? '.' : '-';
       board.colormap[0][c] = c < 20 ? 1 : 2;
     }
-    board.picture[0][each.column] = each.drawn;
-    board.colormap[0][each.column] = each.color;
+    for (int c = each.column; c < each.column + each.columns; ++c) {
+      board.picture[0][c] = each.drawn;
+      board.colormap[0][c] = each.color;
+    }
     for (std::int32_t i = 0; i < 20; ++i) board.tracks[0][i].set(0, i);
     // Half the holes off the dots leave no "nearly all".
     if (each.column == 25) {
@@ -541,5 +558,40 @@ TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
                             }),
               each.unlike)
         << each.drawn << int(each.color);
+  }
+}
+
+// A letter or digit of a drawn word whose color index stands out from the
+// word's cells beside it is one problem, at that cell; a word in one color,
+// or in colors that change from letter to letter, is none.
+TEST(Boardcheck, ALabelLetterInAColorOfItsOwnIsAProblem) {
+  const struct {
+    const char* row;
+    const char* colors;
+    int column;  // of the problem, -1 for none
+  } cases[] = {{" HOME 12 ", "011110330", -1},
+               {" HOME 12 ", "011210330", 3},
+               {" HOME 12 ", "021110330", 1},
+               {" HOME 12 ", "011120330", 4},
+               {" HOME 12 ", "011110030", 7},
+               {" HOME 12 ", "011110300", 6},
+               {" 5 10 15 20 ", "020220420220", 6},
+               {" HOME ", "012340", -1},
+               {"HOME+12", "1121333", 2}};
+  for (const auto& each : cases) {
+    const int width = static_cast<int>(std::string(each.row).size());
+    boardtype board(1, width, 0, 0, 4);
+    for (int c = 0; c < width; ++c) {
+      board.picture[0][c] = each.row[c];
+      board.colormap[0][c] = static_cast<unsigned char>(each.colors[c] - '0');
+    }
+    auto problems = checkboard(board);
+    std::erase_if(problems, [](const boardproblem& problem) {
+      return problem.kind != problemkind::labelcolor;  // the finish's
+    });
+    ASSERT_EQ(problems.size(), each.column < 0 ? 0u : 1u) << each.colors;
+    if (each.column < 0) continue;
+    EXPECT_EQ(problems[0].column, each.column) << each.colors;
+    EXPECT_EQ(problems[0].value, each.colors[each.column] - '0');
   }
 }
