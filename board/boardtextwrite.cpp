@@ -2,11 +2,14 @@
 // text builds the same file again; the layout of the text depends on the
 // board alone, so a board has one text.
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/boardtext.h"
@@ -268,7 +271,23 @@ std::int32_t snakelength(const boardtype& board, const holerun& run,
   return holds ? at - from : 0;
 }
 
-// The snake that holds the holes from i on, if one does: legs down a
+// Whether a snake may start at hole i: the next hole is on its row or its
+// column, and the one before is not (a snake starts at its edge). Most
+// holes of a track fail it at once.
+inline bool maystartsnake(const holetype* holes, std::int32_t i,
+                          std::int32_t count) {
+  if (i + 1 >= count) return false;
+  const cell a(holes[i]), b(holes[i + 1]);
+  const bool down = a.column == b.column && a.row != b.row;
+  const bool across = a.row == b.row && a.column != b.column;
+  if (!down && !across) return false;
+  if (i == 0) return true;
+  const cell z(holes[i - 1]);
+  return down ? z.column != a.column : z.row != a.row;
+}
+
+// The snake that holds the holes from i on, if one does (where it may
+// start): legs down a
 // column (or across a row), each the way back of the one before, on
 // columns a step apart, each of two holes or more, the first from one edge
 // of the snake to the other. The longest of a few likely ones, plain or on the
@@ -276,10 +295,8 @@ std::int32_t snakelength(const boardtype& board, const holerun& run,
 // spent.
 snakefound findsnake(const boardtype& board, const holetype* holes,
                      std::int32_t i, std::int32_t count, std::uint64_t& spent) {
-  if (i + 1 >= count) return {};
   const cell a(holes[i]), b(holes[i + 1]);
   const bool down = a.column == b.column && a.row != b.row;
-  if (!down && (a.row != b.row || a.column == b.column)) return {};
   const auto line = [down](const holetype& hole) {
     const cell c(hole);
     return down ? c.column : c.row;
@@ -288,8 +305,6 @@ snakefound findsnake(const boardtype& board, const holetype* holes,
     const cell c(hole);
     return down ? c.row : c.column;
   };
-  // A snake starts at the edge: not where the hole before is on its leg.
-  if (i > 0 && line(holes[i - 1]) == line(holes[i])) return {};
   int legs = 0, step = 0, last = 0;
   for (std::int32_t start = i; start < count && legs < 256;) {
     const int at = line(holes[start]);
@@ -332,13 +347,21 @@ snakefound findsnake(const boardtype& board, const holetype* holes,
   return {};
 }
 
-// An item of a track: how many holes, whether it is a run on the character
-// its holes are drawn with, or which snake it is.
+// An item of a track: how many holes (a snake holds at most 256 by 256),
+// whether it is a run on the character its holes are drawn with, or a
+// snake.
 struct itemshape {
-  std::int32_t length = 1;
+  std::uint32_t length = 1;
   bool on = false;
-  std::int32_t snake = -1;  // among the track's snakes
+  bool snake = false;
 };
+
+// The snakes of a track, by their first hole.
+using snaketable = std::unordered_map<std::int32_t, holerun>;
+
+// Beyond the longest item: the fewest items from a hole on are looked up
+// no farther ahead.
+constexpr std::size_t itemwindow = std::size_t{1} << 17;
 
 // Past this many cells looked at for snakes, a track is split without them.
 std::uint64_t snakebudget(std::int32_t count) {
@@ -355,16 +378,19 @@ std::uint64_t snakebudget(std::int32_t count) {
 // that hole can start the next run: ending earlier never saves an item. A
 // snake stands where it takes fewer items still.
 std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track,
-                                  std::vector<holerun>& snakes) {
+                                  snaketable& snakes) {
   const holetype* holes = board.tracks[track].get();
   const std::int32_t count = board.holecount;
   std::vector<itemshape> shapes(static_cast<std::size_t>(count));
-  // The fewest items from a hole to the end, by hole.
-  std::vector<std::int32_t> fewest(static_cast<std::size_t>(count) + 1);
-  const auto items = [&fewest](std::int32_t from) -> std::int32_t& {
-    return fewest[static_cast<std::size_t>(from)];
+  // The fewest items from a hole to the end, by hole, in a window.
+  const std::size_t window =
+      std::bit_ceil(std::min(static_cast<std::size_t>(count) + 1, itemwindow));
+  std::vector<std::int32_t> fewest(window);
+  const auto items = [&fewest, window](std::int32_t from) -> std::int32_t& {
+    return fewest[static_cast<std::size_t>(from) & (window - 1)];
   };
   std::uint64_t spent = 0;
+  const std::uint64_t budget = snakebudget(count);
   const drawnsteps drawn(board);
   items(count) = 0;
   std::int32_t reach = count - 1;    // the last hole of the run from i
@@ -402,14 +428,13 @@ std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track,
         on = true;
       }
     }
-    shapes[i] = {length, on, -1};
-    if (spent <= snakebudget(count)) {
+    shapes[i] = {static_cast<std::uint32_t>(length), on, false};
+    if (spent <= budget && maystartsnake(holes, i, count)) {
       snakefound snake = findsnake(board, holes, i, count, spent);
       if (snake.length > 0 && 1 + items(i + snake.length) < best) {
         best = 1 + items(i + snake.length);
-        shapes[i] = {snake.length, false,
-                     static_cast<std::int32_t>(snakes.size())};
-        snakes.push_back(std::move(snake.run));
+        shapes[i] = {static_cast<std::uint32_t>(snake.length), false, true};
+        snakes[i] = std::move(snake.run);
       }
     }
     items(i) = best;
@@ -417,7 +442,7 @@ std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track,
   return shapes;
 }
 
-void hole(textwriter& out, const holetype& hole) {
+inline void hole(textwriter& out, const holetype& hole) {
   const cell at(hole);
   out.put('(');
   out.number(at.row);
@@ -557,18 +582,18 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
   }
   out.put('\n');
   const holetype* holes = board.tracks[index].get();
-  std::vector<holerun> snakes;
+  snaketable snakes;
   const std::vector<itemshape> shapes = splittrack(board, index, snakes);
   std::int32_t singles = 0;  // on the line being written
   for (std::int32_t i = 0; i < board.holecount;) {
-    const std::int32_t length = shapes[i].length;
+    const auto length = static_cast<std::int32_t>(shapes[i].length);
     if (singles > 0 && (length > 1 || singles == holesperline)) {
       holenumbers(out, i - singles, i - 1);
       singles = 0;
     }
     if (length > 1) {
-      if (shapes[i].snake >= 0) {
-        snake(out, snakes[static_cast<std::size_t>(shapes[i].snake)]);
+      if (shapes[i].snake) {
+        snake(out, snakes.at(i));
       } else if (shapes[i].on) {
         runon(out, board, holes[i], holes[i + length - 1]);
       } else {
