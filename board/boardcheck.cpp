@@ -54,9 +54,12 @@ class reporter {
     problem_.hole = hole;
     problem_.row = row;
     problem_.column = column;
+    problem_.value = -1;
     problem_.message.clear();
     return problem_.message;
   }
+  // The color index of the cell the problem is about.
+  void value(std::int32_t value) { problem_.value = value; }
   void send() { sink_(problem_); }
 
  private:
@@ -148,6 +151,78 @@ void appendnotapair(std::string& text, std::int32_t value,
   appendnumber(text, paircount);
 }
 
+// Whether a picture byte is part of a word: a letter or a digit.
+bool inword(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c >= '0' && c <= '9');
+}
+
+// Whether the cell of a word stands out from the cells beside it in the
+// word, which agree with each other: a middle cell that differs from both
+// its neighbours, an end cell that differs from the two next to it. Of a
+// word of two that differ, the one whose color is not the usual one of the
+// row's words, else the one whose color is not that of the cells around
+// the word, else the second.
+bool standsout(const unsigned char* colors, std::int32_t width,
+               std::int32_t first, std::int32_t end, std::int32_t k,
+               unsigned char usual) {
+  const unsigned char color = colors[k];
+  if (k > first && k + 1 < end) {
+    return colors[k - 1] != color && colors[k - 1] == colors[k + 1];
+  }
+  if (end - first == 2) {
+    if (colors[first] == colors[first + 1]) return false;
+    const auto around = [&](unsigned char value) {
+      return (first > 0 && colors[first - 1] == value) ||
+             (end < width && colors[end] == value);
+    };
+    const unsigned char other = colors[k == first ? first + 1 : first];
+    if ((other == usual) != (color == usual)) return other == usual;
+    if (around(other) != around(color)) return around(other);
+    return k + 1 == end;
+  }
+  const std::int32_t next = k == first ? k + 1 : k - 1;
+  const std::int32_t beyond = k == first ? k + 2 : k - 2;
+  return colors[next] != color && colors[next] == colors[beyond];
+}
+
+// The cells of the row's words (runs of letters or digits: a title, a
+// number label) whose color index stands out from the rest of the word:
+// most likely a slip of the colormap, since a label is drawn in one color.
+void checklabels(const boardtype& board, std::int32_t r, reporter& report) {
+  const std::string_view drawn = board.picturerow(r);
+  const unsigned char* colors = board.colorrow(r).data();
+  const auto width = static_cast<std::int32_t>(board.colorrow(r).size());
+  std::int32_t counts[256] = {};
+  for (std::int32_t c = 0; c < width; ++c)
+    counts[colors[c]] += inword(drawn[c]);
+  const auto usual = static_cast<unsigned char>(
+      std::max_element(counts, counts + 256) - counts);
+  for (std::int32_t first = 0; first < width;) {
+    std::int32_t end = first;
+    while (end < width && inword(drawn[end])) ++end;
+    for (std::int32_t k = first; end - first >= 2 && k < end; ++k) {
+      if (!standsout(colors, width, first, end, k, usual)) continue;
+      std::string& message =
+          report.begin(problemkind::labelcolor, -1, -1, r, k);
+      report.value(colors[k]);
+      message += "colormap at ";
+      appendcell(message, r, k);
+      message += ": '";
+      message += drawn[k];
+      message += "' of \"";
+      message += drawn.substr(first, std::min(end - first, 32));
+      if (end - first > 32) message += "...";
+      message += "\" on color index ";
+      appendnumber(message, colors[k]);
+      message += ", where the word's cells beside it are on ";
+      appendnumber(message, colors[k == first ? k + 1 : k - 1]);
+      report.send();
+    }
+    first = std::max(end, first + 1);
+  }
+}
+
 void checkcolors(const boardtype& board, reporter& report) {
   const boardtype::sizestype size = board.arraysizes();
   for (std::int32_t r = 0; r < size.height; ++r) {
@@ -156,6 +231,7 @@ void checkcolors(const boardtype& board, reporter& report) {
       if (colors[c] >= size.paircount) {
         std::string& message =
             report.begin(problemkind::colorindex, -1, -1, r, c);
+        report.value(colors[c]);
         message += "colormap at ";
         appendcell(message, r, c);
         message += ": ";
@@ -163,6 +239,7 @@ void checkcolors(const boardtype& board, reporter& report) {
         report.send();
       }
     }
+    checklabels(board, r, report);
   }
   const std::span<const std::int32_t> trackcolors = board.trackcolors();
   for (std::int32_t t = 0; t < size.trackcount; ++t) {
@@ -213,11 +290,11 @@ class trackmajority {
     if (character_ && c != *character_) {
       std::string& message = begin(hole, index, report);
       message += "on '";
-      appendcharacter(message, c);
+      appendpicturecharacter(message, c);
       message += "', where the track's other ";
       message += counted(most_[0], "hole");
       message += " are on '";
-      appendcharacter(message, *character_);
+      appendpicturecharacter(message, *character_);
       message += '\'';
       report.send();
     }
@@ -263,16 +340,6 @@ class trackmajority {
                                         index.hole, hole.y, hole.x);
     appendholeat(message, index, hole);
     return message;
-  }
-
-  static void appendcharacter(std::string& text, unsigned char c) {
-    if (c == '\\') {
-      text += "\\\\";
-    } else if (c >= ' ' && c <= '~') {
-      text += static_cast<char>(c);
-    } else {
-      text += escapedbyte(c);
-    }
   }
 
   const boardtype& board_;
@@ -328,6 +395,8 @@ const char* kindname(problemkind kind) {
       return "mismatch";
     case problemkind::unlike:
       return "unlike";
+    case problemkind::labelcolor:
+      return "labelcolor";
   }
   return "unknown";
 }

@@ -3,7 +3,8 @@
 
 // What can be wrong with a board: holes off the picture, on a blank cell or
 // on another hole's cell, a track that leaps from one hole to the next, color
-// indices without a pair, and everything that keeps the board from its file
+// indices without a pair, a letter of a drawn label in a color of its own,
+// and everything that keeps the board from its file
 // (a value outside a byte, sizes or arrays changed by hand), so that a board
 // with no problem always saves. The tools report these; a program that makes
 // or edits boards can show them its own way. Nothing here throws but
@@ -31,6 +32,8 @@ enum class problemkind {
   mismatch,    // sizes or arrays changed by hand (boardtype::arraysmatch)
   unlike,      // a hole on a character or a color index unlike nearly all
                // of its track's other holes
+  labelcolor,  // a cell of a drawn word (letters or digits) whose color
+               // index differs from the word's cells beside it
 };
 
 // The kind as a stable lowercase name, "outside" for outside: what a program
@@ -49,6 +52,7 @@ struct boardproblem {
   std::int32_t hole = -1;   // the hole along it, -1 for the finish or a cell
   std::int32_t row = -1;    // the cell, -1 for a track color
   std::int32_t column = -1;
+  std::int32_t value = -1;  // the cell's color index, for a colormap problem
   std::string message;  // one line for people, "track 1 hole 7 at (3, 2): ..."
 };
 
@@ -64,8 +68,9 @@ using problemsink = std::function<void(const boardproblem&)>;
 // changed by hand (arrays the board did not make are then not read, and
 // nothing more is reported), then the holes track by track (each hole's byte
 // fit and cell, what it stands on against the track's other holes, then its
-// step from the one before), then the finish, then the colormap row by row,
-// then the track colors. Nothing is
+// step from the one before), then the finish, then the colormap row by row
+// (each row's indices without a pair, then its words whose colors stand
+// out), then the track colors. Nothing is
 // held, so a board with millions of problems costs no more memory than one
 // with none.
 BOARD_EXPORT void checkboard(const boardtype& board, const problemsink& report,

@@ -17,10 +17,15 @@
 //   track 0 color 4         per track, its color, then its holes as
 //   (0, 0) (0, 1) (0, 2)    (row, column), any number to a line; a side
 //   (0, 4..8) (1..5 by 2, 9)  may be a run "first..last", "by N" a step
+//   (2, 0..9) on '.|'       only the cells drawn with one of the characters
+//   (2..9, 0..4 by 2) snake  down a column, up the next, and so on
+//   track 1 color 5 mirrors track 0 across column 7   (or "across row 4.5")
 //   finish (5, 44)          the final hole, and the end of the board
 //
 // A run goes from its first value to its last, up or down; with both sides
-// run, the holes go diagonally and both sides hold as many values.
+// run, the holes go diagonally and both sides hold as many values. A snake
+// goes along its longer side ("snake down" or "snake across" say which);
+// a mirrored track is the mirror of each hole of an earlier one, in order.
 // A row whose last byte (the terminator slot) is not 0 says so after its
 // closing bar: "|abc| end 32".
 
@@ -90,6 +95,10 @@ struct textplaces {
   // fill line that gave it a value beyond the pair count (else the last
   // that covers it); line 0 when unknown.
   BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column) const;
+  // The same for a cell that holds the index value: for fills, the last
+  // fill line of that value that covers it (else the last that covers it).
+  BOARD_EXPORT textplace colorcell(std::int32_t row, std::int32_t column,
+                                   std::int32_t value) const;
   // Where a problem of the board read stands: its hole's item, the finish,
   // the track's line, or a colormap cell; line 0 when unknown.
   BOARD_EXPORT textplace of(const boardproblem& problem) const;

@@ -3,8 +3,10 @@
 // sections and the board. A row, a track or a table is sized only once its
 // text has been read, so a text that claims a huge picture and holds three
 // characters costs three characters (a run of holes costs the holes it
-// holds). Every statement is one line; a fault inside a line is reported and
-// the next line read, while a statement out of place ends the reading.
+// holds). Every statement is one line; a fault inside a line is reported,
+// the rest of the line left unread (a comment above all), and the next line
+// read, so that a statement has one fault at most; a statement out of place
+// ends the reading.
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,9 +16,12 @@
 #include <optional>
 #include <utility>
 
+#include "board/boardcheck.h"
 #include "board/boardtext.h"
 #include "board/bytesources.h"
+#include "board/holecount.h"
 #include "board/textfills.h"
+#include "board/textitems.h"
 #include "board/textscan.h"
 #include "board/words.h"
 
@@ -89,41 +94,6 @@ class boardassembler {
 };
 
 namespace {
-
-// One side of a hole item: a value, or the run first..last by step.
-struct runside {
-  std::int64_t first = 0, last = 0, step = 1;
-  std::int64_t count() const { return std::abs(last - first) / step + 1; }
-  std::int32_t at(std::int64_t index) const {
-    return static_cast<std::int32_t>(first +
-                                     (last < first ? -index : index) * step);
-  }
-};
-
-// A hole item: its two sides, and, with "on", the character its holes are
-// drawn with.
-struct holerun {
-  runside row, column;
-  std::optional<char> on;
-};
-
-// What a track's count check knows of an item: how many holes it holds and
-// the longest step it holds.
-struct itemrecord {
-  std::int64_t count = 0;
-  textplace place;
-  std::int64_t longest = -1;  // -1: no step, the track's first hole
-  std::int64_t to = 0;        // the hole the longest step goes to
-  holetype from, at;
-};
-
-// A character as picture rows write it, quoted: '.', '\\', '\x07'.
-std::string quotedcharacter(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  if (byte == '\\') return "'\\\\'";
-  if (byte >= ' ' && byte <= '~') return std::string{'\'', c, '\''};
-  return '\'' + escapedbyte(byte) + '\'';
-}
 
 class textparser {
  public:
@@ -228,20 +198,31 @@ class textparser {
     problem(start, std::move(message));
   }
 
-  // "on 'C'", the character written as in picture rows; false on a fault.
-  bool onclause(std::optional<char>& on) {
+  // "on 'C'" or "on '+-|'": the characters written as in picture rows (a
+  // quote may be the first of them); false on a fault.
+  bool onclause(std::string& on) {
     if (!accept("on")) return true;
+    scan_.skipblanks();
+    const std::uint64_t open = scan_.column();
     if (!punct('\'')) return false;
-    const std::uint64_t at = scan_.column();
-    const auto c = scan_.peek() == endofline ? std::nullopt : scan_.character();
-    if (!c) {
-      problem(at,
-              "expected a character: as in picture rows, '\\\\' is a "
-              "backslash, '\\xHH' any byte");
+    do {
+      const std::uint64_t at = scan_.column();
+      const auto c =
+          scan_.peek() == endofline ? std::nullopt : scan_.character();
+      if (!c) {
+        problem(at,
+                "expected a character: as in picture rows, '\\\\' is a "
+                "backslash, '\\xHH' any byte");
+        return false;
+      }
+      on += *c;
+    } while (scan_.peek() != '\'' && scan_.peek() != endofline);
+    if (scan_.peek() == endofline) {
+      problem(open, "expected ''' to close the characters");
       return false;
     }
-    on = *c;
-    return punct('\'');
+    scan_.skip();
+    return true;
   }
 
   std::optional<holetype> hole(const std::string& what) {
@@ -268,7 +249,6 @@ class textparser {
     scan_.skipblanks();
     if (scan_.peek() != '.' || scan_.peek(1) != '.') return side;
     scan_.skip(2);
-    runseen_ = true;
     const auto last = number(0, 255, what);
     if (!last) return std::nullopt;
     side.last = *last;
@@ -286,8 +266,8 @@ class textparser {
     return side;
   }
 
-  // "(row, column)", where either side or both may be a run, and "on 'C'"
-  // may follow.
+  // "(row, column)", where either side or both may be a run, then perhaps
+  // "snake" (with "down" or "across" for its way) and "on 'C'".
   std::optional<holerun> holeitem() {
     const std::uint64_t open = scan_.column();
     if (!punct('(')) return std::nullopt;
@@ -298,8 +278,14 @@ class textparser {
     if (!column || !punct(')')) return std::nullopt;
     run.row = *row;
     run.column = *column;
+    if (accept("snake")) {
+      run.snake = accept("down")     ? snakeway::down
+                  : accept("across") ? snakeway::across
+                                     : plainsnake(run);
+    }
     const std::int64_t rows = row->count(), columns = column->count();
-    if (rows > 1 && columns > 1 && rows != columns) {
+    if (run.snake == snakeway::none && rows > 1 && columns > 1 &&
+        rows != columns) {
       problem(open, "a diagonal run takes as many rows as columns, found " +
                         std::to_string(rows) + " rows and " +
                         std::to_string(columns) + " columns");
@@ -588,7 +574,7 @@ class textparser {
                   0,
                   parts_.width - 1,
                   static_cast<unsigned char>(*value),
-                  std::nullopt};
+                  {}};
     scan_.skipblanks();
     if (scan_.peek() == '(') {
       scan_.skip();
@@ -679,9 +665,14 @@ class textparser {
       const textplace line = here(scan_.column());
       if (places_ != nullptr) places_->tracks.push_back(line);
       scan_.skip(5);
-      trackhead(count);
+      mirrorspec mirror;
+      const bool head = trackhead(count, mirror);
       take();
-      if (!holes(count, line)) return false;
+      if (mirror.track >= 0) {
+        mirrored(mirror);
+      } else if (!holes(count, line, head)) {
+        return false;
+      }
       ++count;
     }
     if (count < parts_.trackcount) {
@@ -691,65 +682,155 @@ class textparser {
     return !stopped();
   }
 
-  // "track K color C", K counting from 0.
-  void trackhead(std::int64_t index) {
+  // A track that mirrors an earlier one: which, and the axis, doubled, so
+  // that "across column 14.5" is 29.
+  struct mirrorspec {
+    std::int64_t track = -1;  // -1: none
+    bool acrossrow = false;
+    std::int64_t twice = 0;
+    textplace place, axis;  // of "mirrors", of the axis
+  };
+
+  // "track K color C", K counting from 0, then perhaps "mirrors track J
+  // across column N" or "across row N"; false on a fault, which leaves the
+  // track's color 0.
+  bool trackhead(std::int64_t index, mirrorspec& mirror) {
     std::int32_t color = 0;
+    const bool read = trackline(index, color, mirror);
+    parts_.trackcolor.push_back(color);
+    return read;
+  }
+
+  bool trackline(std::int64_t index, std::int32_t& color, mirrorspec& mirror) {
     scan_.skipblanks();
     const std::uint64_t at = scan_.column();
     const auto number = this->number(0, int32most, "a track number");
-    if (number && *number != index) {
+    if (!number) return false;
+    if (*number != index) {
       problem(at, "expected track " + std::to_string(index) + ", found " +
                       std::to_string(*number));
+      return false;
     }
-    if (number && accept("color")) {
-      const auto read = this->number(0, 255, "a track color");
-      if (read) color = static_cast<std::int32_t>(*read);
-      if (read) endstatement();
-    } else if (number) {
+    if (!accept("color")) {
       problem(scan_.column(), "expected 'color', found " + scan_.token());
+      return false;
     }
-    parts_.trackcolor.push_back(color);
+    const auto read = this->number(0, 255, "a track color");
+    if (!read) return false;
+    color = static_cast<std::int32_t>(*read);
+    scan_.skipblanks();
+    const textplace mirrors = here(scan_.column());
+    if (accept("mirrors") && !mirrorclause(index, mirror)) {
+      mirror.track = -1;
+      return false;
+    }
+    mirror.place = mirrors;
+    if (!scan_.atend()) {
+      problem(scan_.column(), "unexpected " + scan_.token());
+      mirror.track = -1;
+      return false;
+    }
+    return true;
   }
 
-  // The holes of one track, on the lines that start with "(". A faulty
-  // item is one problem and reading goes on at the next "(": a faulty hole
-  // still counts, a stray item between holes does not, and after a faulty
-  // run the count is not known. Items past the track's count are read only
-  // to count their holes.
-  bool holes(std::int64_t track, textplace line) {
+  // "track J across column N" after "mirrors", J an earlier track and N
+  // perhaps ending in ".5", between two columns (or rows).
+  bool mirrorclause(std::int64_t index, mirrorspec& mirror) {
+    if (!accept("track")) {
+      problem(scan_.column(), "expected 'track', found " + scan_.token());
+      return false;
+    }
+    scan_.skipblanks();
+    const std::uint64_t at = scan_.column();
+    const auto source = number(0, int32most, "a track number");
+    if (!source) return false;
+    if (*source >= index) {
+      problem(at, index == 0 ? std::string("track 0 has no earlier track")
+                             : "expected an earlier track, 0 to " +
+                                   std::to_string(index - 1));
+      return false;
+    }
+    if (!accept("across")) {
+      problem(scan_.column(), "expected 'across', found " + scan_.token());
+      return false;
+    }
+    mirror.acrossrow = accept("row");
+    if (!mirror.acrossrow && !accept("column")) {
+      problem(scan_.column(),
+              "expected 'column' or 'row', found " + scan_.token());
+      return false;
+    }
+    scan_.skipblanks();
+    mirror.axis = here(scan_.column());
+    const auto axis = number(0, 255, mirror.acrossrow ? "a row" : "a column");
+    if (!axis) return false;
+    mirror.twice = 2 * *axis;
+    if (scan_.peek() == '.' && scan_.peek(1) == '5' &&
+        !textscanner::isdigit(scan_.peek(2))) {
+      scan_.skip(2);
+      ++mirror.twice;
+    }
+    mirror.track = *source;
+    return true;
+  }
+
+  // The holes of a track that mirrors an earlier one, hole for hole, in
+  // the same order; a mirror off the coordinates is a fault at the axis.
+  // Lines of holes of its own are one fault.
+  void mirrored(const mirrorspec& mirror) {
+    const auto from = static_cast<std::size_t>(mirror.track);
+    const std::size_t length = lengths_[from];
+    const holetype* source = parts_.tracks[from].get();
+    auto holes = std::make_unique<holetype[]>(length);
+    for (std::size_t i = 0; i < length; ++i) {
+      holetype hole = source[i];
+      std::int32_t& moved = mirror.acrossrow ? hole.y : hole.x;
+      moved = static_cast<std::int32_t>(mirror.twice - moved);
+      if (moved < 0 || moved > 255) {
+        problems_.push_back({mirror.axis.line, mirror.axis.column,
+                             "the mirror of track " +
+                                 std::to_string(mirror.track) + " hole " +
+                                 std::to_string(i) + " at " +
+                                 cellname(source[i].y, source[i].x) + " is " +
+                                 (mirror.acrossrow ? "row " : "column ") +
+                                 std::to_string(moved) + ", outside 0 to 255"});
+        break;
+      }
+      holes[i] = hole;
+    }
+    parts_.tracks.push_back(std::move(holes));
+    lengths_.push_back(length);
+    if (places_ != nullptr) places_->holeitems.push_back({{0, mirror.place}});
+    if (more() && scan_.peek() == '(') {
+      problem(scan_.column(),
+              "a track that mirrors another holds no holes of its own");
+    }
+    while (more() && scan_.peek() == '(') take();
+  }
+
+  // The holes of one track, on the lines that start with "(". Items past
+  // the track's count are read only to count their holes; after a fault
+  // the count is not known, nor told.
+  bool holes(std::int64_t track, textplace line, bool counted) {
     holes_.clear();
     items_.clear();
     count_ = 0;
     overrun_.reset();
-    bool counted = true;
     while (more() && scan_.peek() == '(') {
-      while (!scan_.atend() && !stopped()) {
-        const std::uint64_t start = scan_.column();
-        if (scan_.peek() != '(') {
-          problem(start, "expected '(', found " + scan_.token());
-          scan_.skipto('(');
-          continue;
-        }
-        runseen_ = false;
-        const auto run = holeitem();
-        if (!run) {
-          counted = counted && !runseen_;
-          if (!runseen_) keephole(nohole, here(start));
-          scan_.skipto('(');
-          continue;
-        }
-        counted = expand(*run, here(start)) && counted;
-      }
+      counted = holeline() && counted;
       take();
     }
     if (counted && count_ != parts_.holecount && !stopped()) {
-      wrongcount(track, line);
+      problems_.push_back(wrongcount(
+          {track, count_, parts_.holecount, holes_, items_, overrun_, line}));
+      checkmiscounted(track);
     }
     // Holes read past the count are let go; a short track is not filled
     // out, since memory follows the text (and the count is a fault).
     if (count_ > parts_.holecount) {
       holes_.resize(static_cast<std::size_t>(parts_.holecount));
     }
+    lengths_.push_back(holes_.size());
     parts_.tracks.push_back(toarray(holes_));
     if (places_ != nullptr) {
       while (!items_.empty() && items_.back().first >= parts_.holecount) {
@@ -761,174 +842,100 @@ class textparser {
     return !stopped();
   }
 
-  // A faulty hole: it counts, but no step leads to it or from it.
-  static constexpr holetype nohole{0, -1};
-
-  // The holes of an item, in order; one problem, and the count no longer
-  // known, when "on" leaves none.
-  bool expand(const holerun& run, textplace place) {
-    const std::int64_t rows = run.row.count(), columns = run.column.count();
-    const std::int64_t cells = std::max(rows, columns);
-    const auto cell = [&](std::int64_t i) {
-      holetype hole;
-      hole.y = run.row.at(std::min(i, rows - 1));
-      hole.x = run.column.at(std::min(i, columns - 1));
-      return hole;
-    };
-    bool any = !run.on;
-    for (std::int64_t i = 0; i < cells && !any; ++i) {
-      any = drawnon(cell(i), *run.on);
-    }
-    if (!any) {
-      problem(place.column - 1,
-              "no cell of the run is drawn with " + quotedcharacter(*run.on));
-      return false;
-    }
-    bool first = true;
-    for (std::int64_t i = 0; i < cells; ++i) {
-      const holetype hole = cell(i);
-      if (run.on && !drawnon(hole, *run.on)) continue;
-      keephole(hole, first ? std::optional(place) : std::nullopt);
-      first = false;
+  // A line of hole items; false on a fault, which ends the line.
+  bool holeline() {
+    while (!scan_.atend() && !stopped()) {
+      const std::uint64_t start = scan_.column();
+      if (scan_.peek() != '(') {
+        problem(start, "expected '(', found " + scan_.token());
+        return false;
+      }
+      const auto run = holeitem();
+      if (!run || !expand(*run, here(start))) return false;
     }
     return true;
   }
 
+  // The holes of an item, in order; a fault where "on" leaves none.
+  bool expand(const holerun& run, textplace place) {
+    bool any = run.on.empty();
+    if (!any) {
+      eachcell(run, [&](std::int32_t row, std::int32_t column) {
+        any = drawnon(row, column, run.on);
+        return !any;
+      });
+    }
+    if (!any) {
+      problem(place.column - 1,
+              "no cell of the run is drawn with " + quotedcharacters(run.on));
+      return false;
+    }
+    bool first = true;
+    eachcell(run, [&](std::int32_t row, std::int32_t column) {
+      if (run.on.empty() || drawnon(row, column, run.on)) {
+        holetype hole;
+        hole.y = row;
+        hole.x = column;
+        keephole(hole, first, place);
+        first = false;
+      }
+      return true;
+    });
+    return true;
+  }
+
   // Keeps a hole of the track, the first of an item with its place. The
-  // holes are kept up to the track's count and, for the count's check,
-  // some way past it; the items up to the one after the count ran over,
-  // the neighbour of the item where it did.
-  void keephole(const holetype& hole, std::optional<textplace> item) {
+  // holes, and their items, are kept up to the track's count and, for the
+  // count's check, some way past it.
+  void keephole(const holetype& hole, bool first, textplace place) {
     constexpr std::int64_t beyondcount = 512;  // two items past it, at most
     const std::int64_t expected = parts_.holecount;
-    if (item && (!overrun_ || items_.size() <= *overrun_ + 1) &&
-        count_ <= int32most) {
-      items_.push_back({static_cast<std::int32_t>(count_), *item});
+    const bool held = count_ < expected + beyondcount;
+    if (first && held && count_ <= int32most) {
+      items_.push_back({static_cast<std::int32_t>(count_), place});
     }
-    if (count_ < expected + beyondcount) holes_.push_back(hole);
+    if (held) holes_.push_back(hole);
     ++count_;
     if (count_ > expected && !overrun_) overrun_ = items_.size() - 1;
   }
 
-  // The picture's character at a cell; none outside the picture.
-  bool drawnon(const holetype& hole, char c) const {
-    return hole.y >= 0 &&
-           static_cast<std::size_t>(hole.y) < parts_.picture.size() &&
-           hole.x >= 0 && hole.x < parts_.width &&
-           parts_.picture[hole.y][hole.x] == c;
+  // Whether the picture draws the cell with one of the characters; none
+  // outside the picture.
+  bool drawnon(std::int32_t row, std::int32_t column,
+               std::string_view on) const {
+    return row >= 0 && static_cast<std::size_t>(row) < parts_.picture.size() &&
+           column >= 0 && column < parts_.width &&
+           takes(on, parts_.picture[row][column]);
   }
 
-  // A track whose holes are not its count: one problem, with the true
-  // count, at the item where the track most likely went wrong.
-  void wrongcount(std::int64_t track, textplace line) {
-    const std::int64_t expected = parts_.holecount;
-    std::string message = "track " + std::to_string(track) + " has " +
-                          counted(count_, "hole") + ", " +
-                          std::to_string(std::abs(count_ - expected)) +
-                          (count_ > expected ? " more" : " fewer") + " than " +
-                          std::to_string(expected);
-    const std::vector<itemrecord> records = itemrecords();
-    const itemrecord* likely = likeliest(records);
-    if (likely == nullptr) {
-      problems_.push_back({line.line, line.column, std::move(message)});
+  // What the checks say of the holes of a track whose count is wrong, as
+  // warnings at their items: a slip elsewhere in the track is still told
+  // where it stands, though the board is not built.
+  void checkmiscounted(std::int64_t track) {
+    const auto height = static_cast<std::size_t>(parts_.height);
+    if (places_ == nullptr || parts_.picture.size() != height ||
+        parts_.colormap.size() != height) {
       return;
     }
-    message += lengthamong(records, likely);
-    // A step of one cell says nothing of where a hole went missing.
-    if (likely->longest > 1) {
-      message += "; the longest step, " + counted(likely->longest, "cell") +
-                 ", is from hole " + std::to_string(likely->to - 1) + " at " +
-                 cellname(likely->from.y, likely->from.x) + " to hole " +
-                 std::to_string(likely->to) + " at " +
-                 cellname(likely->at.y, likely->at.x);
+    const auto placed = static_cast<std::int64_t>(holes_.size());
+    boardtype board(parts_.height, parts_.width,
+                    static_cast<std::int32_t>(placed), 1, parts_.paircount);
+    const auto width = static_cast<std::size_t>(parts_.width);
+    for (std::size_t r = 0; r < height; ++r) {
+      std::copy_n(parts_.picture[r].get(), width + 1, board.picture[r].get());
+      std::copy_n(parts_.colormap[r].get(), width + 1, board.colormap[r].get());
     }
-    problems_.push_back(
-        {likely->place.line, likely->place.column, std::move(message)});
-  }
-
-  // "; this run holds 9 holes, the items beside it 5 and 5", where a run's
-  // length differs from its neighbours'.
-  static std::string lengthamong(const std::vector<itemrecord>& records,
-                                 const itemrecord* item) {
-    const auto k = static_cast<std::size_t>(item - records.data());
-    std::vector<std::int64_t> beside;
-    if (k > 0) beside.push_back(records[k - 1].count);
-    if (k + 1 < records.size()) beside.push_back(records[k + 1].count);
-    const bool differs = std::any_of(
-        beside.begin(), beside.end(),
-        [item](std::int64_t count) { return count != item->count; });
-    if (item->count < 2 || !differs) return "";
-    std::string text = "; this run holds " + counted(item->count, "hole") +
-                       (beside.size() == 1 ? ", the item beside it "
-                                           : ", the items beside it ");
-    for (std::size_t i = 0; i < beside.size(); ++i) {
-      if (i > 0) text += " and ";
-      appendnumber(text, beside[i]);
-    }
-    return text;
-  }
-
-  // Each item's count and the longest step it holds: the steps between its
-  // holes, and the step from the item before, held by both (either may be
-  // where the track went wrong).
-  std::vector<itemrecord> itemrecords() const {
-    std::vector<itemrecord> records(items_.size());
-    const auto held = static_cast<std::int64_t>(holes_.size());
-    for (std::size_t k = 0; k < items_.size(); ++k) {
-      const std::int64_t first = items_[k].first;
-      const std::int64_t end =
-          k + 1 < items_.size() ? items_[k + 1].first : std::min(count_, held);
-      records[k].count = end - first;
-      records[k].place = items_[k].place;
-      for (std::int64_t h = std::max<std::int64_t>(first, 1);
-           h < std::min(end, held); ++h) {
-        const holetype &from = holes_[h - 1], &to = holes_[h];
-        if (from.y < 0 || to.y < 0) continue;
-        const std::int64_t step = stepbetween(from, to);
-        hold(records[k], step, h, from, to);
-        if (h == first && k > 0) hold(records[k - 1], step, h, from, to);
-      }
-    }
-    return records;
-  }
-
-  // Makes the step to hole h the record's longest when it is longer.
-  static void hold(itemrecord& record, std::int64_t step, std::int64_t h,
-                   const holetype& from, const holetype& to) {
-    if (step <= record.longest) return;
-    record.longest = step;
-    record.to = h;
-    record.from = from;
-    record.at = to;
-  }
-
-  // The item that holds the longest step; where steps tie, the first run
-  // whose length differs from both neighbours', else from one. When the
-  // count ran over, only the items up to there are looked at.
-  const itemrecord* likeliest(const std::vector<itemrecord>& records) const {
-    if (records.empty()) return nullptr;
-    const std::size_t last =
-        overrun_ ? std::min(*overrun_ + 1, records.size()) : records.size();
-    std::int64_t longest = -1;
-    for (std::size_t i = 0; i < last; ++i) {
-      longest = std::max(longest, records[i].longest);
-    }
-    const auto differs = [&records](std::size_t i, std::size_t j) {
-      return j < records.size() && records[j].count != records[i].count;
-    };
-    const itemrecord* first = nullptr;
-    const itemrecord* onedifferent = nullptr;
-    for (std::size_t i = 0; i < last; ++i) {
-      const itemrecord& record = records[i];
-      if (record.longest != longest) continue;
-      if (first == nullptr) first = &record;
-      if (record.count < 2) continue;
-      const bool before = i == 0 || differs(i, i - 1);
-      const bool after = i + 1 == records.size() || differs(i, i + 1);
-      if (before && after) return &record;
-      if ((before || after) && onedifferent == nullptr) onedifferent = &record;
-    }
-    return onedifferent != nullptr ? onedifferent : first;
+    std::copy_n(holes_.begin(), placed, board.tracks[0].get());
+    board.trackcolor[0] = parts_.trackcolor.back();
+    textplaces places;
+    places.holeitems.push_back(items_);
+    const std::string name = "track " + std::to_string(track) + ' ';
+    checkboard(board, [&](const boardproblem& problem) {
+      if (problem.track != 0 || problem.hole < 0) return;
+      const textplace at = places.hole(0, problem.hole);
+      places_->warnings.push_back(
+          {at.line, at.column, name + problem.message.substr(8)});
+    });
   }
 
   bool finish() {
@@ -978,92 +985,13 @@ class textparser {
   std::vector<textplaces::holeitem> items_;
   std::int64_t count_ = 0;
   std::optional<std::size_t> overrun_;  // the item where the count ran over
-  bool runseen_ = false;                // whether the item being read has a run
+  std::vector<std::size_t> lengths_;    // of the tracks read
   boardparts parts_;
   textplaces* places_;
   std::vector<textproblem> problems_;
 };
 
 }  // namespace
-
-textplace textplaces::hole(std::int32_t track, std::int32_t hole) const {
-  if (track < 0 || static_cast<std::size_t>(track) >= holeitems.size()) {
-    return {};
-  }
-  const std::vector<holeitem>& items = holeitems[track];
-  const auto after =
-      std::upper_bound(items.begin(), items.end(), hole,
-                       [](std::int32_t hole, const holeitem& item) {
-                         return hole < item.first;
-                       });
-  if (hole < 0 || after == items.begin()) return {};
-  return std::prev(after)->place;
-}
-
-textplace textplaces::colorcell(std::int32_t row, std::int32_t column) const {
-  if (!fills.empty()) {
-    const fillplace* covering = nullptr;
-    for (auto fill = fills.rbegin(); fill != fills.rend(); ++fill) {
-      if (row < fill->top || row > fill->bottom || column < fill->left ||
-          column > fill->right) {
-        continue;
-      }
-      if (fill->value >= paircount) return fill->place;
-      if (covering == nullptr) covering = &*fill;
-    }
-    return covering != nullptr ? covering->place : colormap;
-  }
-  if (row < 0 || static_cast<std::size_t>(row) >= colormaprows.size()) {
-    return {};
-  }
-  const textplace bar = colormaprows[row];
-  if (static_cast<std::size_t>(row) < colormapdigits.size() &&
-      colormapdigits[row]) {
-    return {bar.line, bar.column + 1 + static_cast<std::uint64_t>(column)};
-  }
-  const auto cell = std::lower_bound(
-      colormapcells.begin(), colormapcells.end(), std::pair(row, column),
-      [](const cellplace& cell, std::pair<std::int32_t, std::int32_t> at) {
-        return std::pair(cell.row, cell.column) < at;
-      });
-  if (cell != colormapcells.end() && cell->row == row &&
-      cell->column == column) {
-    return cell->place;
-  }
-  return bar;
-}
-
-textplace textplaces::of(const boardproblem& problem) const {
-  switch (problem.kind) {
-    case problemkind::colorindex:
-      return colorcell(problem.row, problem.column);
-    case problemkind::trackcolor:
-      return problem.track >= 0 &&
-                     static_cast<std::size_t>(problem.track) < tracks.size()
-                 ? tracks[problem.track]
-                 : textplace();
-    default:
-      return problem.track < 0 ? finish : hole(problem.track, problem.hole);
-  }
-}
-
-textplace placefinder::operator()(const boardproblem& problem) {
-  if (problem.track < 0 || problem.hole < 0 ||
-      static_cast<std::size_t>(problem.track) >= places_.holeitems.size()) {
-    return places_.of(problem);
-  }
-  const auto& items = places_.holeitems[problem.track];
-  if (problem.track != track_ || item_ >= items.size() ||
-      items[item_].first > problem.hole) {
-    track_ = problem.track;  // a track begun, or an earlier hole: anew
-    item_ = 0;
-  }
-  while (item_ + 1 < items.size() && items[item_ + 1].first <= problem.hole) {
-    ++item_;
-  }
-  if (item_ >= items.size() || items[item_].first > problem.hole) return {};
-  return items[item_].place;
-}
 
 namespace {
 

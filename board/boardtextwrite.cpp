@@ -2,15 +2,19 @@
 // text builds the same file again; the layout of the text depends on the
 // board alone, so a board has one text.
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/boardtext.h"
 #include "board/textfills.h"
+#include "board/textitems.h"
 #include "board/words.h"
 
 namespace boards {
@@ -66,7 +70,7 @@ constexpr char introduction[] =
     "# (a-z for 10 to 35), or numbers in brackets when a value is above 35.\n"
     "# A row whose last byte is not 0 ends in \"end N\". Holes are (row,\n"
     "# column) in track order; a side may be a run \"first..last\", with\n"
-    "# \"by N\" for a step.\n";
+    "# \"by N\" for a step; a snake goes down one column and up the next.\n";
 
 void size(textwriter& out, std::string_view name, std::int32_t value,
           std::string_view comment = "") {
@@ -85,19 +89,10 @@ void rowend(textwriter& out, unsigned char last) {
   out.put('\n');
 }
 
-// A picture byte as rows write it: printable ASCII as itself, "\\" for a
-// backslash, "\xHH" for any other byte.
+// A picture byte as rows write it.
 void character(textwriter& out, char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  if (byte == '\\') {
-    out.text("\\\\");
-  } else if (byte >= ' ' && byte <= '~') {
-    out.put(c);
-  } else {
-    const char escaped[] = {'\\', 'x', hexdigits[byte >> 4],
-                            hexdigits[byte & 15]};
-    out.text(std::string_view(escaped, 4));
-  }
+  char space[4];
+  out.text(picturecharacter(static_cast<unsigned char>(c), space));
 }
 
 void picturerow(textwriter& out, const char* row, std::int32_t width) {
@@ -162,10 +157,9 @@ void fill(textwriter& out, const boardtype& board, const filltype& fill) {
     span(out, fill.left, fill.right);
     out.put(')');
   }
-  if (fill.on) {
-    out.text(" on '");
-    character(out, *fill.on);
-    out.put('\'');
+  if (!fill.on.empty()) {
+    out.text(" on ");
+    out.text(quotedcharacters(fill.on));
   }
   out.put('\n');
 }
@@ -249,12 +243,130 @@ class drawnsteps {
   const boardtype::sizestype size_;
 };
 
-// An item of a track: how many holes, and whether it is a run on the
-// character its holes are drawn with.
-struct itemshape {
-  unsigned char length = 0;  // less one
-  bool on = false;
+// A snake found in a track: the item, and how many holes it holds.
+struct snakefound {
+  holerun run;
+  std::int32_t length = 0;
 };
+
+// Walks the track's holes from a hole on along a snake's cells: how many it
+// holds, when they are exactly the next holes; 0 when they are not.
+std::int32_t snakelength(const boardtype& board, const holerun& run,
+                         const holetype* holes, std::int32_t from,
+                         std::int32_t count, std::uint64_t& spent) {
+  const boardtype::sizestype size = board.arraysizes();
+  std::int32_t at = from;
+  bool holds = true;
+  eachcell(run, [&](std::int32_t row, std::int32_t column) {
+    ++spent;
+    if (!run.on.empty() && (row >= size.height || column >= size.width ||
+                            !takes(run.on, board.picture[row][column]))) {
+      return true;
+    }
+    const cell next(holes[at < count ? at : from]);
+    holds = at < count && next.row == row && next.column == column;
+    ++at;
+    return holds;
+  });
+  return holds ? at - from : 0;
+}
+
+// Whether a snake may start at hole i: the next hole is on its row or its
+// column, and the one before is not (a snake starts at its edge). Most
+// holes of a track fail it at once.
+inline bool maystartsnake(const holetype* holes, std::int32_t i,
+                          std::int32_t count) {
+  if (i + 1 >= count) return false;
+  const cell a(holes[i]), b(holes[i + 1]);
+  const bool down = a.column == b.column && a.row != b.row;
+  const bool across = a.row == b.row && a.column != b.column;
+  if (!down && !across) return false;
+  if (i == 0) return true;
+  const cell z(holes[i - 1]);
+  return down ? z.column != a.column : z.row != a.row;
+}
+
+// The snake that holds the holes from i on, if one does (where it may
+// start): legs down a
+// column (or across a row), each the way back of the one before, on
+// columns a step apart, each of two holes or more, the first from one edge
+// of the snake to the other. The longest of a few likely ones, plain or on the
+// character its first hole is drawn with; the cells looked at are counted in
+// spent.
+snakefound findsnake(const boardtype& board, const holetype* holes,
+                     std::int32_t i, std::int32_t count, std::uint64_t& spent) {
+  const cell a(holes[i]), b(holes[i + 1]);
+  const bool down = a.column == b.column && a.row != b.row;
+  const auto line = [down](const holetype& hole) {
+    const cell c(hole);
+    return down ? c.column : c.row;
+  };
+  const auto along = [down](const holetype& hole) {
+    const cell c(hole);
+    return down ? c.row : c.column;
+  };
+  int legs = 0, step = 0, last = 0;
+  for (std::int32_t start = i; start < count && legs < 256;) {
+    const int at = line(holes[start]);
+    if (legs == 1) step = at - line(holes[i]);
+    if (legs > 1 && at != line(holes[i]) + legs * step) break;
+    std::int32_t end = start;
+    while (end + 1 < count && line(holes[end + 1]) == at) ++end;
+    spent += static_cast<std::uint64_t>(end - start + 1);
+    if (end == start) break;  // a leg of one hole: a snake only in name
+    if (legs == 0) last = along(holes[end]);
+    ++legs;
+    start = end + 1;
+  }
+  const int first = along(holes[i]);
+  const int plainstep = std::abs(along(holes[i + 1]) - first);
+  for (int k = legs; k >= std::max(2, legs - 1); --k) {
+    holerun run;
+    runside& over = down ? run.column : run.row;
+    runside& side = down ? run.row : run.column;
+    over = {line(holes[i]), line(holes[i]) + (k - 1) * step, std::abs(step)};
+    side = {first, last, plainstep};
+    run.snake = down ? snakeway::down : snakeway::across;
+    // The snake holds the holes of every leg, up to its last.
+    const auto holding = [&]() {
+      const std::int32_t length =
+          snakelength(board, run, holes, i, count, spent);
+      return length > 0 && line(holes[i + length - 1]) == over.at(k - 1)
+                 ? length
+                 : 0;
+    };
+    if (std::abs(last - first) % plainstep == 0) {
+      if (const std::int32_t length = holding()) return {run, length};
+    }
+    const boardtype::sizestype size = board.arraysizes();
+    if (a.row >= size.height || a.column >= size.width) continue;
+    side.step = 1;
+    run.on = std::string(1, board.picture[a.row][a.column]);
+    if (const std::int32_t length = holding()) return {run, length};
+  }
+  return {};
+}
+
+// An item of a track: how many holes (a snake holds at most 256 by 256),
+// whether it is a run on the character its holes are drawn with, or a
+// snake.
+struct itemshape {
+  std::uint32_t length = 1;
+  bool on = false;
+  bool snake = false;
+};
+
+// The snakes of a track, by their first hole.
+using snaketable = std::unordered_map<std::int32_t, holerun>;
+
+// Beyond the longest item: the fewest items from a hole on are looked up
+// no farther ahead.
+constexpr std::size_t itemwindow = std::size_t{1} << 17;
+
+// Past this many cells looked at for snakes, a track is split without them.
+std::uint64_t snakebudget(std::int32_t count) {
+  return 64 * static_cast<std::uint64_t>(count) + (1 << 20);
+}
 
 // Splits a track into the fewest items: single holes, runs of three or more
 // holes that share a step (a step that moves: coordinates are bytes, so a
@@ -263,16 +375,22 @@ struct itemshape {
 // plain run first is taken, and a run on a character only where it takes
 // fewer items, so a track has one split. Gives the shape of each item in
 // turn. A run ends at its last possible hole or one of the two before, where
-// that hole can start the next run: ending earlier never saves an item.
-std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track) {
+// that hole can start the next run: ending earlier never saves an item. A
+// snake stands where it takes fewer items still.
+std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track,
+                                  snaketable& snakes) {
   const holetype* holes = board.tracks[track].get();
   const std::int32_t count = board.holecount;
-  constexpr std::int32_t window = 512;  // beyond the longest run and one
   std::vector<itemshape> shapes(static_cast<std::size_t>(count));
-  std::int32_t fewest[window] = {};  // items from a hole to the end, by hole
-  const auto items = [&fewest](std::int32_t from) -> std::int32_t& {
-    return fewest[from % window];
+  // The fewest items from a hole to the end, by hole, in a window.
+  const std::size_t window =
+      std::bit_ceil(std::min(static_cast<std::size_t>(count) + 1, itemwindow));
+  std::vector<std::int32_t> fewest(window);
+  const auto items = [&fewest, window](std::int32_t from) -> std::int32_t& {
+    return fewest[static_cast<std::size_t>(from) & (window - 1)];
   };
+  std::uint64_t spent = 0;
+  const std::uint64_t budget = snakebudget(count);
   const drawnsteps drawn(board);
   items(count) = 0;
   std::int32_t reach = count - 1;    // the last hole of the run from i
@@ -310,13 +428,21 @@ std::vector<itemshape> splittrack(const boardtype& board, std::int32_t track) {
         on = true;
       }
     }
-    shapes[i] = {static_cast<unsigned char>(length - 1), on};
+    shapes[i] = {static_cast<std::uint32_t>(length), on, false};
+    if (spent <= budget && maystartsnake(holes, i, count)) {
+      snakefound snake = findsnake(board, holes, i, count, spent);
+      if (snake.length > 0 && 1 + items(i + snake.length) < best) {
+        best = 1 + items(i + snake.length);
+        shapes[i] = {static_cast<std::uint32_t>(snake.length), false, true};
+        snakes[i] = std::move(snake.run);
+      }
+    }
     items(i) = best;
   }
   return shapes;
 }
 
-void hole(textwriter& out, const holetype& hole) {
+inline void hole(textwriter& out, const holetype& hole) {
   const cell at(hole);
   out.put('(');
   out.number(at.row);
@@ -361,6 +487,26 @@ void runon(textwriter& out, const boardtype& board, const holetype& first,
   out.put('\'');
 }
 
+// A snake: "(2..24, 2..12 by 2) snake on '.'", its way said where it is not
+// the one the reader takes without it.
+void snake(textwriter& out, const holerun& run) {
+  out.put('(');
+  for (const runside* each : {&run.row, &run.column}) {
+    if (each == &run.column) out.text(", ");
+    const auto first = static_cast<int>(each->first);
+    const auto last = static_cast<int>(each->last);
+    side(out, first, last, last == first ? 0 : static_cast<int>(each->step));
+  }
+  out.text(") snake");
+  if (run.snake != plainsnake(run)) {
+    out.text(run.snake == snakeway::down ? " down" : " across");
+  }
+  if (!run.on.empty()) {
+    out.text(" on ");
+    out.text(quotedcharacters(run.on));
+  }
+}
+
 void holenumbers(textwriter& out, std::int32_t first, std::int32_t last) {
   out.text(last > first ? "  # holes " : "  # hole ");
   out.number(first);
@@ -371,9 +517,58 @@ void holenumbers(textwriter& out, std::int32_t first, std::int32_t last) {
   out.put('\n');
 }
 
+// An earlier track that the track mirrors, hole for hole, across a column
+// or a row; the axis doubled, so that between columns 14 and 15 is 29.
+struct mirrortype {
+  std::int32_t track = -1;  // -1: none
+  bool acrossrow = false;
+  int twice = 0;
+};
+
+bool mirrors(const holetype* source, const holetype* holes, std::int32_t count,
+             bool acrossrow, int twice) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    const cell from(source[i]), to(holes[i]);
+    const bool mirrored =
+        acrossrow ? from.column == to.column && from.row + to.row == twice
+                  : from.row == to.row && from.column + to.column == twice;
+    if (!mirrored) return false;
+  }
+  return true;
+}
+
+// The first earlier track the track mirrors, across a column before a row;
+// none for tracks of fewer than two holes, which a mirror would not save.
+mirrortype findmirror(const boardtype& board, std::int32_t track) {
+  const std::int32_t count = board.holecount;
+  if (count < 2) return {};
+  const holetype* holes = board.tracks[track].get();
+  for (std::int32_t s = 0; s < track; ++s) {
+    const holetype* source = board.tracks[s].get();
+    const cell a(source[0]), b(holes[0]);
+    for (const bool acrossrow : {false, true}) {
+      const int twice = acrossrow ? a.row + b.row : a.column + b.column;
+      if (mirrors(source, holes, count, acrossrow, twice)) {
+        return {s, acrossrow, twice};
+      }
+    }
+  }
+  return {};
+}
+
+// "mirrors track 0 across column 14.5", ending the track's line.
+void mirror(textwriter& out, const mirrortype& mirror) {
+  out.text(" mirrors track ");
+  out.number(mirror.track);
+  out.text(mirror.acrossrow ? " across row " : " across column ");
+  out.number(mirror.twice / 2);
+  if (mirror.twice % 2 != 0) out.text(".5");
+  out.put('\n');
+}
+
 // Single holes go five to a line, as the picture groups them, and a run
 // stands on a line of its own; each line is marked with the numbers of its
-// holes.
+// holes. A track that mirrors an earlier one says so instead.
 constexpr std::int32_t holesperline = 5;
 
 void track(textwriter& out, const boardtype& board, std::int32_t index) {
@@ -381,18 +576,25 @@ void track(textwriter& out, const boardtype& board, std::int32_t index) {
   out.number(index);
   out.text(" color ");
   out.number(static_cast<unsigned char>(board.trackcolor[index]));
+  if (const mirrortype found = findmirror(board, index); found.track >= 0) {
+    mirror(out, found);
+    return;
+  }
   out.put('\n');
   const holetype* holes = board.tracks[index].get();
-  const std::vector<itemshape> shapes = splittrack(board, index);
+  snaketable snakes;
+  const std::vector<itemshape> shapes = splittrack(board, index, snakes);
   std::int32_t singles = 0;  // on the line being written
   for (std::int32_t i = 0; i < board.holecount;) {
-    const std::int32_t length = shapes[i].length + 1;
+    const auto length = static_cast<std::int32_t>(shapes[i].length);
     if (singles > 0 && (length > 1 || singles == holesperline)) {
       holenumbers(out, i - singles, i - 1);
       singles = 0;
     }
     if (length > 1) {
-      if (shapes[i].on) {
+      if (shapes[i].snake) {
+        snake(out, snakes.at(i));
+      } else if (shapes[i].on) {
         runon(out, board, holes[i], holes[i + length - 1]);
       } else {
         run(out, holes[i], holes[i + 1], holes[i + length - 1]);

@@ -2,11 +2,12 @@
 #define BOARD_TEXTFILLS_H_
 
 // The colormap as fill lines: rectangles of one color index, each perhaps
-// only on the cells drawn with one character, laid in order over a colormap
-// of zeros. The library's own; not installed.
+// only on the cells drawn with some characters, laid in order over a
+// colormap of zeros. The library's own; not installed.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "board/boardtype.h"
@@ -16,7 +17,7 @@ namespace boards {
 struct filltype {
   std::int32_t top = 0, bottom = 0, left = 0, right = 0;  // inclusive
   unsigned char value = 0;
-  std::optional<char> on;
+  std::string on;  // the characters it is laid on; empty: every cell
 };
 
 // Lays the fill over one of the rows it covers: the row's picture (none

@@ -28,6 +28,30 @@ inline std::string escapedbyte(unsigned char byte) {
   return {'\\', 'x', hexdigits[byte >> 4], hexdigits[byte & 15]};
 }
 
+// A picture byte as the text form writes it, in the space given: printable
+// ASCII as itself, "\\" for a backslash, "\xHH" for any other byte. The
+// one home of the rule: rows, "on" clauses and messages all write so.
+inline std::string_view picturecharacter(unsigned char byte, char (&space)[4]) {
+  if (byte == '\\') {
+    space[0] = space[1] = '\\';
+    return {space, 2};
+  }
+  if (byte >= ' ' && byte <= '~') {
+    space[0] = static_cast<char>(byte);
+    return {space, 1};
+  }
+  space[0] = '\\';
+  space[1] = 'x';
+  space[2] = hexdigits[byte >> 4];
+  space[3] = hexdigits[byte & 15];
+  return {space, 4};
+}
+
+inline void appendpicturecharacter(std::string& text, unsigned char byte) {
+  char space[4];
+  text.append(picturecharacter(byte, space));
+}
+
 // Numbers are appended: a board may have millions of messages.
 inline void appendnumber(std::string& text, std::int64_t value) {
   char digits[24];

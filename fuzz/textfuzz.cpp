@@ -1,7 +1,7 @@
 // The fuzz entry point over the board's text. Every input must either be
-// refused with located problems and the board untouched, or build a board
-// whose text, with rows and with fills, builds the same board again and is
-// itself the same text; anything else aborts.
+// refused with located problems, in the order of the text, and the board
+// untouched, or build a board whose text, with rows and with fills, builds
+// the same board again and is itself the same text; anything else aborts.
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,9 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   boardtype board;
   const auto problems = boards::readboardtext(text, board);
   if (!problems.empty()) {
+    std::uint64_t line = 0;
     for (const boards::textproblem& problem : problems) {
       if (problem.line == 0 || problem.column == 0 || problem.message.empty())
         std::abort();
+      // Told in the order of the text: a fault ends its statement, and
+      // nothing after it on its line is read.
+      if (problem.line < line) std::abort();
+      line = problem.line;
     }
     if (board.height != 0 || board.trackcount != 0 || board.paircount != 0)
       std::abort();

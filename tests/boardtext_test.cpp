@@ -16,12 +16,36 @@ using namespace boards;
 
 namespace {
 
+// Track t as the mirror of track from across a column or a row (the axis
+// doubled), wrapped to a byte where it falls outside.
+void mirrortrack(boardtype& board, std::int32_t t, std::int32_t from,
+                 bool acrossrow, int twice) {
+  for (std::int32_t i = 0; i < board.holecount; ++i) {
+    const holetype hole = board.tracks[from][i];
+    board.tracks[t][i].set(acrossrow ? (twice - hole.y) & 255 : hole.y,
+                           acrossrow ? hole.x : (twice - hole.x) & 255);
+  }
+}
+
+// Track t snaking from (row, column) down legs of length cells, each a
+// step over from the one before, or across.
+void snaketrack(boardtype& board, std::int32_t t, int row, int column,
+                int length, int step, bool down) {
+  for (std::int32_t i = 0; i < board.holecount; ++i) {
+    const int leg = i / length,
+              along = leg % 2 ? length - 1 - i % length : i % length;
+    const int a = (down ? row : column) + along;
+    const int b = (down ? column : row) + leg * step;
+    board.tracks[t][i].set((down ? a : b) & 255, (down ? b : a) & 255);
+  }
+}
+
 // A board of random sizes whose every byte is random, with the values that
 // need care in the text more likely than chance makes them: backslashes,
 // bars, 0 and 255 in the picture; rows of digits, letters and of larger
 // values in the colormap; rows whose last byte is not 0; tracks that walk in
 // short straight stretches (runs, repeated holes, and steps across the
-// edge of a byte).
+// edge of a byte), that snake, or that mirror an earlier track.
 boardtype randomboard(std::mt19937& random) {
   const auto below = [&random](int n) {
     return std::uniform_int_distribution<int>(0, n - 1)(random);
@@ -60,7 +84,18 @@ boardtype randomboard(std::mt19937& random) {
     board.pairs[i][1] = static_cast<unsigned char>(below(256));
   }
   for (std::int32_t t = 0; t < board.trackcount; ++t) {
+    board.trackcolor[t] = below(256);
+    const int shape = below(4);
+    if (shape == 0 && t > 0) {
+      mirrortrack(board, t, below(t), below(2) == 0, below(300));
+      continue;
+    }
     int row = below(256), column = below(256), rowstep = 0, columnstep = 0;
+    if (shape == 1) {
+      snaketrack(board, t, row, column, 1 + below(8), 1 + below(3),
+                 below(2) == 0);
+      continue;
+    }
     for (std::int32_t i = 0; i < board.holecount; ++i) {
       if (below(4) == 0) {
         rowstep = below(5) - 2;
@@ -70,7 +105,6 @@ boardtype randomboard(std::mt19937& random) {
       column = (column + columnstep) & 255;
       board.tracks[t][i].set(row, column);
     }
-    board.trackcolor[t] = below(256);
   }
   board.finish.set(below(256), below(256));
   return board;
@@ -96,13 +130,15 @@ const std::string small =
 
 TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
   std::mt19937 random(1208);
-  int filled = 0;
+  int filled = 0, snaked = 0, mirrored = 0;
   for (int run = 0; run < 1000; ++run) {
     const boardtype board = randomboard(random);
     for (const bool fills : {false, true}) {
       const std::string text =
           writeboardtext(board, textoptions{.fills = fills});
       filled += text.find("\nfill ") != std::string::npos;
+      snaked += text.find(") snake") != std::string::npos;
+      mirrored += text.find(" mirrors track ") != std::string::npos;
       boardtype built;
       const auto problems = readboardtext(text, built);
       ASSERT_TRUE(problems.empty())
@@ -113,6 +149,8 @@ TEST(Boardtext, EveryBoardRoundTripsThroughItsText) {
     }
   }
   EXPECT_GT(filled, 100);  // the fills were tried, not always refused
+  EXPECT_GT(snaked, 50);
+  EXPECT_GT(mirrored, 50);
 }
 
 // The scanner's pieces end anywhere: inside a number, an escape, a row
@@ -147,14 +185,16 @@ TEST(Boardtext, ATextReadsTheSameInPiecesOfAnySize) {
 }
 
 // Rows of dots in groups, parted by bars and blanks, a track running along
-// each row in turn: one run "on '.'" a row, and nothing else.
-TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
+// each row in turn, or down each column: one snake "on '.'", and nothing
+// else.
+TEST(Boardtext, ATrackSnakingAlongDottedGroupsTakesOneItem) {
   std::mt19937 random(22);
   for (int run = 0; run < 50; ++run) {
     const auto below = [&random](int n) {
       return std::uniform_int_distribution<int>(0, n - 1)(random);
     };
     const int height = 1 + below(8), width = 3 + below(60);
+    const bool down = below(2) == 0;  // the board turned: snaking down
     std::vector<std::pair<int, int>> holes;
     std::vector<std::string> rows(height);
     for (int r = 0; r < height; ++r) {
@@ -166,18 +206,20 @@ TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
         if (rows[r][c] == '.') holes.emplace_back(r, c);
       }
     }
-    boardtype board(height, width, static_cast<std::int32_t>(holes.size()), 1,
-                    1);
+    boardtype board(down ? width : height, down ? height : width,
+                    static_cast<std::int32_t>(holes.size()), 1, 1);
     for (int r = 0; r < height; ++r) {
-      std::copy(rows[r].begin(), rows[r].end(), board.picture[r].get());
+      for (int c = 0; c < width; ++c) {
+        (down ? board.picture[c][r] : board.picture[r][c]) = rows[r][c];
+      }
     }
     for (std::size_t i = 0; i < holes.size(); ++i) {
-      board.tracks[0][i].set(holes[i].first, holes[i].second);
+      const auto [r, c] = holes[i];
+      board.tracks[0][i].set(down ? c : r, down ? r : c);
     }
     const std::string text = writeboardtext(board);
     const std::string track = text.substr(text.find("track 0"));
-    EXPECT_EQ(std::count(track.begin(), track.end(), '\n'), height + 3)
-        << track;
+    EXPECT_EQ(std::count(track.begin(), track.end(), '\n'), 4) << track;
     boardtype built;
     ASSERT_TRUE(readboardtext(text, built).empty());
     EXPECT_EQ(encodeboard(built), encodeboard(board));
@@ -187,13 +229,17 @@ TEST(Boardtext, ATrackAlongDottedGroupsTakesOneRunARow) {
 TEST(Boardtext, RunsStandForTheirHolesInOrder) {
   const std::string runs =
       "(0, 0..2) (10, 46..44) (2..3, 54) (0, 48..52 by 2) (8..2 by 3, 54)\n"
-      "(0..3, 5..2) (9..5 by 2, 3..5) (7..7, 7) (1, 1)\n";
+      "(0..3, 5..2) (9..5 by 2, 3..5) (7..7, 7) (1, 1)\n"
+      "(0..1, 4..8 by 2) snake (5..4, 0..2) snake down\n"  // across, down
+      "(0..2 by 2, 9..8) snake\n";                         // as long: down
   const std::vector<std::pair<int, int>> holes = {
       {0, 0},  {0, 1},  {0, 2},  {10, 46}, {10, 45}, {10, 44}, {2, 54}, {3, 54},
       {0, 48}, {0, 50}, {0, 52}, {8, 54},  {5, 54},  {2, 54},  {0, 5},  {1, 4},
-      {2, 3},  {3, 2},  {9, 3},  {7, 4},   {5, 5},   {7, 7},   {1, 1}};
+      {2, 3},  {3, 2},  {9, 3},  {7, 4},   {5, 5},   {7, 7},   {1, 1},  {0, 4},
+      {0, 6},  {0, 8},  {1, 8},  {1, 6},   {1, 4},   {5, 0},   {4, 0},  {4, 1},
+      {5, 1},  {5, 2},  {4, 2},  {0, 9},   {2, 9},   {2, 8},   {0, 8}};
   std::string text = small;
-  text.replace(text.find("holes 2"), 7, "holes 23");
+  text.replace(text.find("holes 2"), 7, "holes 39");
   text.replace(text.find("(0, 1)\n  (1, 2)\n"), 16, runs);
   boardtype board;
   const auto problems = readboardtext(text, board);
@@ -258,6 +304,15 @@ TEST(Boardtext, FaultsAreLocated) {
             "10:1: expected 'colormap', found 'colourmap'");
   EXPECT_EQ(with("track 0 color 0", "track 0 colour 0"),
             "14:9: expected 'color', found 'colour'");
+  EXPECT_EQ(with("track 0 color 0", "track 0 colors 0"),
+            "14:9: expected 'color', found 'colors'");
+  EXPECT_EQ(with("track 0 color 0", "track 0 color 0 mirrors track 0 across"),
+            "14:31: track 0 has no earlier track");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) on '\\x00. "),
+            "16:16: expected ''' to close the characters");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) on 'z.'"), "built");
+  EXPECT_EQ(with("(1, 2)", "(1, 0..2) snake on 'z'"),
+            "16:3: no cell of the run is drawn with 'z'");
   EXPECT_EQ(with("finish (1, 1)\n", "finish (1, 1)\npair 1 1\n"),
             "18:1: text after the end of the board");
   EXPECT_EQ(with("finish (1, 1)\n", ""),
@@ -295,18 +350,19 @@ TEST(Boardtext, ReportsEveryFaultThatStandsOnItsOwn) {
   auto problems = readboardtext(text, board);
   EXPECT_EQ(problems.size(), 2u);
   EXPECT_EQ(board.height, 0);  // nothing was built
-  // A stray separator is one problem and no hole: the count stays true.
+  // A fault ends its statement: the rest of the line, a comment above all,
+  // is not read, and the track's count is no longer known.
   text = small;
-  text.replace(text.find("(0, 1)\n  (1, 2)"), 15, "(0, 1),(1, 2) (2, 2)");
+  text.replace(text.find("(0, 1)\n  (1, 2)"), 15,
+               "(0, 1),(1, 2) (2 2)  # (9, 9) (1, 300)");
   problems = readboardtext(text, board);
-  ASSERT_EQ(problems.size(), 2u);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].column, 7u);
   EXPECT_EQ(problems[0].message, "expected '(', found ','");
-  EXPECT_EQ(problems[1].message.substr(0, 34),
-            "track 0 has 3 holes, 1 more than 2");
-  // However many faults a line holds, at most 20 are told.
+  // However many lines hold faults, at most 20 are told.
   text = small;
   std::string bad;
-  for (int i = 0; i < 100000; ++i) bad += i % 2 ? ", " : "(0, x) ";
+  for (int i = 0; i < 100000; ++i) bad += "(0, x)\n";
   text.replace(text.find("(0, 1)"), 6, bad);
   EXPECT_EQ(readboardtext(text, board).size(), 20u);
 }
@@ -327,56 +383,67 @@ TEST(Boardtext, AShortTrackSaysWhereTheGapMostLikelyIs) {
             std::count(text.begin(), text.begin() + run, '\n') + 1);
 }
 
-// A track of 61 holes in groups of five, one run a group: a run with a
-// wrong end is told at that run, with the true count, whether it holds too
-// many holes or too few; so is a group left out.
+// A track of 61 holes in groups of five, one run a group, a line each or
+// all on one line: a run with a wrong end is told at that run, with the
+// true count, whether it holds too many holes or too few, and the gaps
+// between groups are not blamed; so is a group left out. The hole typed
+// onto a blank cell is still told where it stands.
 TEST(Boardtext, AWrongHoleCountIsToldAtTheLikeliestItem) {
-  std::string runs;
-  for (int group = 0; group < 12; ++group) {
-    runs += "(2, " + std::to_string(group * 6) + ".." +
-            std::to_string(group * 6 + 4) + ")\n";
-  }
-  runs += "(3, 71)\n";
-  const std::string head =
-      "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs 1\n"
-      "picture\n" +
-      std::string(4, '|') + "\n";
   const struct {
     std::string from, to;
     std::string message;
   } slips[] = {
+      {"(2, 0..4)", "(2, 0..5)",
+       "track 0 has 62 holes, 1 more than 61; this run holds 6 holes, the "
+       "item beside it 5"},
       {"(2, 54..58)", "(2, 54..62)",
        "track 0 has 65 holes, 4 more than 61; this run holds 9 holes, the "
-       "items beside it 5 and 5; the longest step, 2 cells, is from hole 44 at "
-       "(2, 52) to hole 45 at (2, 54)"},
+       "items beside it 5 and 5"},
       {"(2, 18..22)", "(2, 18..20)",
        "track 0 has 59 holes, 2 fewer than 61; this run holds 3 holes, the "
-       "items beside it 5 and 5; the longest step, 4 cells, is from hole 17 at "
-       "(2, 20) to hole 18 at (2, 24)"},
-      {"(2, 30..34)\n", "",
+       "items beside it 5 and 5"},
+      {"(2, 30..34) ", "",
        "track 0 has 56 holes, 5 fewer than 61; the longest step, 8 cells, is "
        "from hole 24 at (2, 28) to hole 25 at (2, 36)"},
   };
-  for (const auto& slip : slips) {
-    std::string text = runs;
-    const std::size_t at = text.find(slip.from);
-    text.replace(at, slip.from.size(), slip.to);
-    text = "track 0 color 0\n" + text + "finish (0, 0)\n";
-    std::string picture;
-    for (int r = 0; r < 4; ++r) picture += "|" + std::string(72, '.') + "|\n";
-    text =
-        "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs "
-        "1\npicture\n" +
-        picture + "colormap\nfill 0\npair 0 0\n" + text;
-    boardtype board;
-    const auto problems = readboardtext(text, board);
-    ASSERT_EQ(problems.size(), 1u) << slip.to;
-    EXPECT_EQ(problems[0].message, slip.message);
-    const std::size_t item = text.find(slip.to.empty() ? "(2, 24" : slip.to);
-    EXPECT_EQ(problems[0].line,
-              std::count(text.begin(), text.begin() + item, '\n') + 1);
+  std::string picture;
+  for (int r = 0; r < 4; ++r) picture += "|" + std::string(72, '.') + "|\n";
+  picture[picture.size() - 3] = ' ';  // under the last hole, (3, 71)
+  for (const char* between : {"\n", " "}) {
+    std::string runs;
+    for (int group = 0; group < 12; ++group) {
+      runs += "(2, " + std::to_string(group * 6) + ".." +
+              std::to_string(group * 6 + 4) + ") ";
+      if (*between == '\n') runs.back() = '\n';
+    }
+    runs += "(3, 71)\n";
+    for (const auto& slip : slips) {
+      std::string text = runs;
+      const std::size_t at = text.find(slip.from.substr(0, 11));
+      text.replace(at, slip.from.size(), slip.to);
+      text =
+          "header 0 0 0 0\nwidth 72\nheight 4\nholes 61\ntracks 1\npairs "
+          "1\npicture\n" +
+          picture + "colormap\nfill 0\npair 0 0\ntrack 0 color 0\n" + text +
+          "finish (0, 0)\n";
+      boardtype board;
+      textplaces places;
+      const auto problems = readboardtext(text, board, places);
+      ASSERT_EQ(problems.size(), 1u) << slip.to;
+      EXPECT_EQ(problems[0].message, slip.message);
+      const std::size_t item = text.find(slip.to.empty() ? "(2, 24" : slip.to);
+      EXPECT_EQ(problems[0].line,
+                std::count(text.begin(), text.begin() + item, '\n') + 1);
+      EXPECT_EQ(problems[0].column, item - text.rfind('\n', item));
+      const std::size_t last = text.find("(3, 71)");
+      EXPECT_TRUE(std::any_of(
+          places.warnings.begin(), places.warnings.end(),
+          [&](const textproblem& warning) {
+            return warning.column == last - text.rfind('\n', last) &&
+                   warning.message.ends_with("(3, 71): on a blank cell");
+          }));
+    }
   }
-  (void)head;
 }
 
 // Colormap warnings stand at the cell's own column, or at its fill line.
@@ -465,16 +532,20 @@ TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
     char drawn;
     unsigned char color;
     int unlike;
-  } cases[] = {{5, '.', 1, 0}, {5, '7', 1, 1}, {5, '.', 2, 1},
-               {5, '7', 2, 2}, {5, ' ', 2, 0}, {25, '.', 1, 0}};
+    int columns = 1;  // from column on, drawn so: 2 leaves nine in ten
+  } cases[] = {{5, '.', 1, 0},    {5, '7', 1, 1},   {5, '.', 2, 1},
+               {5, '7', 2, 2},    {5, ' ', 2, 0},   {25, '.', 1, 0},
+               {5, '7', 1, 2, 2}, {5, '7', 1, 0, 3}};
   for (const auto& each : cases) {
     boardtype board(2, 30, 20, 1, 3);
     for (std::int32_t c = 0; c < 30; ++c) {
       board.picture[0][c] = c < 20 ? '.' : '-';
       board.colormap[0][c] = c < 20 ? 1 : 2;
     }
-    board.picture[0][each.column] = each.drawn;
-    board.colormap[0][each.column] = each.color;
+    for (int c = each.column; c < each.column + each.columns; ++c) {
+      board.picture[0][c] = each.drawn;
+      board.colormap[0][c] = each.color;
+    }
     for (std::int32_t i = 0; i < 20; ++i) board.tracks[0][i].set(0, i);
     // Half the holes off the dots leave no "nearly all".
     if (each.column == 25) {
@@ -487,5 +558,40 @@ TEST(Boardcheck, AHoleUnlikeItsTracksOthersIsAProblem) {
                             }),
               each.unlike)
         << each.drawn << int(each.color);
+  }
+}
+
+// A letter or digit of a drawn word whose color index stands out from the
+// word's cells beside it is one problem, at that cell; a word in one color,
+// or in colors that change from letter to letter, is none.
+TEST(Boardcheck, ALabelLetterInAColorOfItsOwnIsAProblem) {
+  const struct {
+    const char* row;
+    const char* colors;
+    int column;  // of the problem, -1 for none
+  } cases[] = {{" HOME 12 ", "011110330", -1},
+               {" HOME 12 ", "011210330", 3},
+               {" HOME 12 ", "021110330", 1},
+               {" HOME 12 ", "011120330", 4},
+               {" HOME 12 ", "011110030", 7},
+               {" HOME 12 ", "011110300", 6},
+               {" 5 10 15 20 ", "020220420220", 6},
+               {" HOME ", "012340", -1},
+               {"HOME+12", "1121333", 2}};
+  for (const auto& each : cases) {
+    const int width = static_cast<int>(std::string(each.row).size());
+    boardtype board(1, width, 0, 0, 4);
+    for (int c = 0; c < width; ++c) {
+      board.picture[0][c] = each.row[c];
+      board.colormap[0][c] = static_cast<unsigned char>(each.colors[c] - '0');
+    }
+    auto problems = checkboard(board);
+    std::erase_if(problems, [](const boardproblem& problem) {
+      return problem.kind != problemkind::labelcolor;  // the finish's
+    });
+    ASSERT_EQ(problems.size(), each.column < 0 ? 0u : 1u) << each.colors;
+    if (each.column < 0) continue;
+    EXPECT_EQ(problems[0].column, each.column) << each.colors;
+    EXPECT_EQ(problems[0].value, each.colors[each.column] - '0');
   }
 }

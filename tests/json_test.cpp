@@ -104,6 +104,7 @@ TEST(Trackbuildjson, ParsesForAnyNameAndAnyText) {
         parsed(dir, built,
                "assert bool(d[\"faults\"]) <= (not d[\"written\"]); "
                "assert d[\"warningcount\"] >= len(d[\"warnings\"]); "
+               "assert d[\"written\"] == (d[\"error\"] is None); "
                "assert all(p[\"file\"] == d[\"file\"] for p in "
                "d[\"faults\"] + d[\"warnings\"]); "
                "print(d[\"written\"])");

@@ -161,6 +161,21 @@ std::size_t warn(const char* name, const boardtype& board,
   return warnings.say(name);
 }
 
+// Tells the faults of a text that did not build and what the reader
+// doubted of it (the holes of a track whose count is wrong among them),
+// in the order of the text.
+void faulty(const char* name, const std::vector<boards::textproblem>& faults,
+            const std::vector<boards::textproblem>& doubts) {
+  std::vector<std::pair<const boards::textproblem*, const char*>> told;
+  for (const auto& fault : faults) told.emplace_back(&fault, "");
+  for (const auto& doubt : doubts) told.emplace_back(&doubt, "warning: ");
+  std::stable_sort(told.begin(), told.end(), [](const auto& a, const auto& b) {
+    return std::pair(a.first->line, a.first->column) <
+           std::pair(b.first->line, b.first->column);
+  });
+  for (const auto& [problem, level] : told) say(name, *problem, level);
+}
+
 // Writes the board on standard output, which must not be a terminal.
 int writestdout(const boardtype& board) {
   if (::isatty(STDOUT_FILENO) == 1) {
@@ -228,9 +243,15 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
     fail(std::string(name) + ": " + std::strerror(readerror));
     return 1;
   }
-  for (const boards::textproblem& problem : problems)
-    say(placename, problem, "");
-  if (!problems.empty()) return 1;
+  if (!problems.empty()) {
+    faulty(placename, problems, places.warnings);
+    // The faults told say why on standard error; the document says it too.
+    json.error = std::string(name) + ": " +
+                 boards::counted(static_cast<std::int64_t>(problems.size()),
+                                 "fault") +
+                 "; " + tools::quotename(output) + " not written";
+    return 1;
+  }
   const std::size_t warnings = warn(placename, board, places);
   if (strict && warnings > 0) {
     fail(std::string(name) + ": " +
