@@ -626,16 +626,22 @@ class textparser {
   bool pairs() {
     std::int64_t count = 0;
     while (more() && scan_.lookingat("pair")) {
-      if (count == parts_.paircount) {
-        problem(scan_.column(), "more pairs than the " +
-                                    std::to_string(parts_.paircount) +
-                                    " declared");
+      // A pair past the count is the one fault of its line, and not read.
+      if (count >= parts_.paircount) {
+        if (count == parts_.paircount) {
+          problem(scan_.column(), "more pairs than the " +
+                                      std::to_string(parts_.paircount) +
+                                      " declared");
+        }
+        take();
+        ++count;
+        continue;
       }
       scan_.skip(4);
       const auto foreground = number(0, 255, "a color number");
       const auto background =
           foreground ? number(0, 255, "a color number") : std::nullopt;
-      if (background && count < parts_.paircount) {
+      if (background) {
         auto pair = std::make_unique<unsigned char[]>(2);
         pair[0] = static_cast<unsigned char>(*foreground);
         pair[1] = static_cast<unsigned char>(*background);
