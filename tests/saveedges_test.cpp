@@ -231,10 +231,10 @@ TEST(Saveedges, AFolderThatTakesNoNewNameKeepsNoStrayFile) {
     const auto board = sampleboard(4, 5, 3, 2, 2);
     const auto saved =
         boards::writeboardfile((folder + "/board").c_str(), *board);
-    EXPECT_EQ(std::system(("chattr -" + std::string(attribute) + " '" +
-                           folder + "'")
-                              .c_str()),
-              0);
+    EXPECT_EQ(
+        std::system(("chattr -" + std::string(attribute) + " '" + folder + "'")
+                        .c_str()),
+        0);
     EXPECT_TRUE(saved.ok()) << attribute << ": " << saved.describe();
     EXPECT_EQ(readbytes(folder + "/board"), boards::encodeboard(*board));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);

@@ -269,9 +269,8 @@ TEST(Savefaults, EveryFailedCallLeavesEveryNameWhole) {
             EXPECT_TRUE(!result.ok() || seen.raw[i] == fresh);
           }
           EXPECT_TRUE(!how.exists || seen.mode == 0604) << seen.mode;
-          EXPECT_TRUE(!how.exists ||
-                      ::getxattr((dir / "target.board").c_str(), "user.kept",
-                                 nullptr, 0) == 1);
+          EXPECT_TRUE(!how.exists || ::getxattr((dir / "target.board").c_str(),
+                                                "user.kept", nullptr, 0) == 1);
           EXPECT_TRUE(seen.strays.empty()) << seen.strays[0];
           // The next save completes whatever this one left.
           EXPECT_TRUE(savewith(real, dir, board).ok());

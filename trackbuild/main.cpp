@@ -246,10 +246,10 @@ int build(const char* textpath, const char* output, bool strict, bool sync) {
   if (!problems.empty()) {
     faulty(placename, problems, places.warnings);
     // The faults told say why on standard error; the document says it too.
-    json.error = std::string(name) + ": " +
-                 boards::counted(static_cast<std::int64_t>(problems.size()),
-                                 "fault") +
-                 "; " + tools::quotename(output) + " not written";
+    json.error =
+        std::string(name) + ": " +
+        boards::counted(static_cast<std::int64_t>(problems.size()), "fault") +
+        "; " + tools::quotename(output) + " not written";
     return 1;
   }
   const std::size_t warnings = warn(placename, board, places);
