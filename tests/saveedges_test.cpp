@@ -296,7 +296,7 @@ TEST(Saveedges, OtherUsersFilesAndLocksChangeNothing) {
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     const bool locked = ::fcntl(fd, F_SETLK, &lock) == 0;
-    ::write(held[1], &locked, 1);
+    if (::write(held[1], &locked, 1) != 1) std::_Exit(1);
     ::pause();
     std::_Exit(0);
   }
