@@ -441,8 +441,8 @@ TEST(commands, BlindKeysChangeNothing) {
   const std::string path = dir / "b.board";
   script ask;
   editor e(drawn({"..", ".."}), path, ask);
-  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'),
-                        int('	'), int(trackedit::keys::deletekey)}) {
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
+                        int(trackedit::keys::deletekey)}) {
     e.blindkey(key);
     EXPECT_NE(e.message().find("is ignored"), std::string::npos);
   }
