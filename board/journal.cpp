@@ -55,23 +55,28 @@ class journalsum {
   XXH3_state_t state_;
 };
 
+// A record of the tail: its magic and two figures; the last eight bytes
+// are the checksum's.
+std::array<unsigned char, trailerlength> recordof(
+    const unsigned char (&kind)[8], std::uint64_t first, std::uint64_t second) {
+  std::array<unsigned char, trailerlength> record{};
+  std::copy_n(kind, sizeof kind, record.begin());
+  put64(record.data() + 8, first);
+  put64(record.data() + 16, second);
+  return record;
+}
+
+// A trailer's figures, whose checksum covers the content as well.
 std::array<unsigned char, trailerlength> trailerof(std::uint64_t offset,
                                                    std::uint64_t length) {
-  std::array<unsigned char, trailerlength> trailer{};
-  std::copy_n(magic, sizeof magic, trailer.begin());
-  put64(trailer.data() + 8, offset);
-  put64(trailer.data() + 16, length);
-  return trailer;
+  return recordof(magic, offset, length);
 }
 
 // The pending record of a journal: its magic, where the file ended before,
 // the content's length, and a checksum of those 24 bytes.
 std::array<unsigned char, trailerlength> pendingof(std::uint64_t end,
                                                    std::uint64_t length) {
-  std::array<unsigned char, trailerlength> pending{};
-  std::copy_n(pendingmagic, sizeof pendingmagic, pending.begin());
-  put64(pending.data() + 8, end);
-  put64(pending.data() + 16, length);
+  auto pending = recordof(pendingmagic, end, length);
   put64(pending.data() + figureslength,
         XXH3_64bits(pending.data(), figureslength));
   return pending;

@@ -87,7 +87,7 @@ TEST(Boardtype, AFailedInitializeLeavesTheBoardAsItWas) {
   const std::vector<unsigned char> before = boards::encodeboard(board);
   EXPECT_THROW(board.initialize(3, 5, 2, -1, 1), std::invalid_argument);
   EXPECT_EQ(boards::encodeboard(board), before);
-#if !defined(__SANITIZE_ADDRESS__)
+#ifndef BOARDS_SANITIZE
   // Memory running out part way, in a child whose address space is capped.
   const pid_t child = ::fork();
   if (child == 0) {
