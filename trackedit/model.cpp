@@ -17,6 +17,10 @@ std::string count(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+std::size_t cells(std::int32_t width, std::int32_t height) {
+  return static_cast<std::size_t>(width) * height;
+}
+
 std::string quoted(char character) {
   std::string text = "'";  // piece by piece, as keys::name builds it
   text += character;
@@ -27,52 +31,56 @@ std::string quoted(char character) {
 }  // namespace
 
 document::document(std::int32_t width, std::int32_t height)
-    : width_(width),
-      height_(height),
-      picture_(static_cast<std::size_t>(width) * height, ' '),
-      colormap_(picture_.size(), 0),
-      pictureend_(height, '\0'),
-      colorend_(height, 0),
-      pairs_{pairtype{7, 0}},
-      occupants_(picture_.size()) {}
+    : board_{.width = width,
+             .height = height,
+             .picture = std::vector<char>(cells(width, height), ' '),
+             .colormap = std::vector<unsigned char>(cells(width, height), 0),
+             .pictureend = std::vector<char>(height, '\0'),
+             .colorend = std::vector<unsigned char>(height, 0),
+             .pairs = {pairtype{7, 0}},
+             .tracks = {},
+             .finish = {}},
+      occupants_(board_.picture.size()) {}
 
 document::document(const boardtype& board)
-    : width_(board.width),
-      height_(board.height),
-      holecount_(board.holecount),
-      picture_(static_cast<std::size_t>(board.width) * board.height),
-      colormap_(picture_.size()),
-      pictureend_(board.height),
-      colorend_(board.height),
-      pairs_(board.paircount),
-      tracks_(board.trackcount),
-      finish_{board.finish.y, board.finish.x},
-      occupants_(picture_.size()) {
-  std::copy_n(board.header, 4, header_);
-  for (std::int32_t r = 0; r < height_; ++r) {
-    std::copy_n(board.picture[r].get(), width_,
-                picture_.begin() + offset({r, 0}));
-    std::copy_n(board.colormap[r].get(), width_,
-                colormap_.begin() + offset({r, 0}));
-    pictureend_[r] = board.picture[r][width_];
-    colorend_[r] = board.colormap[r][width_];
+    : board_{.width = board.width,
+             .height = board.height,
+             .holecount = board.holecount,
+             .picture = std::vector<char>(cells(board.width, board.height)),
+             .colormap =
+                 std::vector<unsigned char>(cells(board.width, board.height)),
+             .pictureend = std::vector<char>(board.height),
+             .colorend = std::vector<unsigned char>(board.height),
+             .pairs = std::vector<pairtype>(board.paircount),
+             .tracks = std::vector<tracktype>(board.trackcount),
+             .finish = {board.finish.y, board.finish.x}},
+      occupants_(board_.picture.size()) {
+  std::copy_n(board.header, 4, board_.header.begin());
+  for (std::int32_t r = 0; r < board_.height; ++r) {
+    std::copy_n(board.picture[r].get(), board_.width,
+                board_.picture.begin() + offset({r, 0}));
+    std::copy_n(board.colormap[r].get(), board_.width,
+                board_.colormap.begin() + offset({r, 0}));
+    board_.pictureend[r] = board.picture[r][board_.width];
+    board_.colorend[r] = board.colormap[r][board_.width];
   }
   for (std::int32_t i = 0; i < board.paircount; ++i) {
-    pairs_[i] = {board.pairs[i][0], board.pairs[i][1]};
+    board_.pairs[i] = {board.pairs[i][0], board.pairs[i][1]};
   }
   for (std::int32_t t = 0; t < board.trackcount; ++t) {
-    tracks_[t].color = board.trackcolor[t];
-    tracks_[t].holes.reserve(board.holecount);
+    board_.tracks[t].color = board.trackcolor[t];
+    board_.tracks[t].holes.reserve(board.holecount);
     for (std::int32_t i = 0; i < board.holecount; ++i) {
-      tracks_[t].holes.push_back({board.tracks[t][i].y, board.tracks[t][i].x});
+      board_.tracks[t].holes.push_back(
+          {board.tracks[t][i].y, board.tracks[t][i].x});
     }
   }
   reindex();
 }
 
 bool document::inside(celltype cell) const {
-  return cell.row >= 0 && cell.row < height_ && cell.column >= 0 &&
-         cell.column < width_;
+  return cell.row >= 0 && cell.row < board_.height && cell.column >= 0 &&
+         cell.column < board_.width;
 }
 
 std::optional<std::int32_t> document::holeat(std::int32_t track,
@@ -82,7 +90,7 @@ std::optional<std::int32_t> document::holeat(std::int32_t track,
   if (std::find(owners.begin(), owners.end(), track) == owners.end()) {
     return std::nullopt;
   }
-  const auto& holes = tracks_[track].holes;
+  const auto& holes = board_.tracks[track].holes;
   for (std::size_t i = holes.size(); i-- > 0;) {
     if (holes[i] == cell) return static_cast<std::int32_t>(i);
   }
@@ -109,9 +117,10 @@ void document::setcharacters(celltype from, celltype to, char character) {
   std::vector<change> changes;
   eachcell(from, to, [&](celltype cell) {
     const std::size_t at = offset(cell);
-    if (picture_[at] == character) return;
-    changes.push_back(cellchange{
-        at, {picture_[at], character}, {colormap_[at], colormap_[at]}});
+    if (board_.picture[at] == character) return;
+    changes.push_back(cellchange{at,
+                                 {board_.picture[at], character},
+                                 {board_.colormap[at], board_.colormap[at]}});
   });
   std::string what = changes.size() == 1
                          ? "write " + quoted(character)
@@ -124,9 +133,10 @@ void document::setcolors(celltype from, celltype to, unsigned char color) {
   std::vector<change> changes;
   eachcell(from, to, [&](celltype cell) {
     const std::size_t at = offset(cell);
-    if (colormap_[at] == color) return;
-    changes.push_back(
-        cellchange{at, {picture_[at], picture_[at]}, {colormap_[at], color}});
+    if (board_.colormap[at] == color) return;
+    changes.push_back(cellchange{at,
+                                 {board_.picture[at], board_.picture[at]},
+                                 {board_.colormap[at], color}});
   });
   std::string what = "paint " + count(changes.size(), "cell", "cells") +
                      " with " + std::to_string(color);
@@ -134,9 +144,9 @@ void document::setcolors(celltype from, celltype to, unsigned char color) {
 }
 
 void document::floodcolor(celltype start, unsigned char color) {
-  const unsigned char old = colormap_[offset(start)];
+  const unsigned char old = board_.colormap[offset(start)];
   if (old == color) return;
-  std::vector<bool> seen(colormap_.size());
+  std::vector<bool> seen(board_.colormap.size());
   std::vector<celltype> waiting{start};
   seen[offset(start)] = true;
   std::vector<change> changes;
@@ -145,13 +155,13 @@ void document::floodcolor(celltype start, unsigned char color) {
     waiting.pop_back();
     const std::size_t at = offset(cell);
     changes.push_back(
-        cellchange{at, {picture_[at], picture_[at]}, {old, color}});
+        cellchange{at, {board_.picture[at], board_.picture[at]}, {old, color}});
     for (const celltype next : {celltype{cell.row - 1, cell.column},
                                 celltype{cell.row + 1, cell.column},
                                 celltype{cell.row, cell.column - 1},
                                 celltype{cell.row, cell.column + 1}}) {
       if (inside(next) && !seen[offset(next)] &&
-          colormap_[offset(next)] == old) {
+          board_.colormap[offset(next)] == old) {
         seen[offset(next)] = true;
         waiting.push_back(next);
       }
@@ -173,56 +183,60 @@ void document::setcells(celltype first, std::int32_t rows, std::int32_t columns,
       if (!inside(cell)) continue;
       const std::size_t from = static_cast<std::size_t>(r) * columns + c;
       const std::size_t at = offset(cell);
-      if (picture_[at] == characters[from] && colormap_[at] == colors[from]) {
+      if (board_.picture[at] == characters[from] &&
+          board_.colormap[at] == colors[from]) {
         continue;
       }
-      changes.push_back(cellchange{
-          at, {picture_[at], characters[from]}, {colormap_[at], colors[from]}});
+      changes.push_back(cellchange{at,
+                                   {board_.picture[at], characters[from]},
+                                   {board_.colormap[at], colors[from]}});
     }
   }
   commit(std::move(what), std::move(changes));
 }
 
 void document::addpair(pairtype pair) {
-  commit("add pair " + std::to_string(pairs_.size()), {pairchange{pair, true}});
+  commit("add pair " + std::to_string(board_.pairs.size()),
+         {pairchange{pair, true}});
 }
 
 void document::removelastpair() {
-  if (pairs_.empty()) return;
-  commit("remove pair " + std::to_string(pairs_.size() - 1),
-         {pairchange{pairs_.back(), false}});
+  if (board_.pairs.empty()) return;
+  commit("remove pair " + std::to_string(board_.pairs.size() - 1),
+         {pairchange{board_.pairs.back(), false}});
 }
 
 void document::setpair(std::int32_t index, pairtype pair) {
-  if (pairs_[index] == pair) return;
+  if (board_.pairs[index] == pair) return;
   commit("change pair " + std::to_string(index),
-         {pairset{index, {pairs_[index], pair}}});
+         {pairset{index, {board_.pairs[index], pair}}});
 }
 
 void document::addtrack(std::int32_t color) {
-  commit("add track " + std::to_string(tracks_.size()),
-         {trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+  commit("add track " + std::to_string(board_.tracks.size()),
+         {trackchange{static_cast<std::int32_t>(board_.tracks.size()), true}},
          tracktype{color, {}});
 }
 
 void document::removetrack(std::int32_t track) {
   commit("delete track " + std::to_string(track), {trackchange{track, false}},
-         tracks_[track]);
+         board_.tracks[track]);
 }
 
 void document::settrackcolor(std::int32_t track, std::int32_t color) {
-  if (tracks_[track].color == color) return;
+  if (board_.tracks[track].color == color) return;
   commit("color track " + std::to_string(track) + " " + std::to_string(color),
-         {trackcolorchange{track, {tracks_[track].color, color}}});
+         {trackcolorchange{track, {board_.tracks[track].color, color}}});
 }
 
 void document::appendhole(std::int32_t track, celltype cell) {
-  inserthole(track, static_cast<std::int32_t>(tracks_[track].holes.size()),
+  inserthole(track,
+             static_cast<std::int32_t>(board_.tracks[track].holes.size()),
              cell);
 }
 
 bool document::appendrun(std::int32_t track, celltype to, bool ondrawn) {
-  const auto& holes = tracks_[track].holes;
+  const auto& holes = board_.tracks[track].holes;
   if (holes.empty()) {
     appendhole(track, to);
     return true;
@@ -266,11 +280,11 @@ void document::inserthole(std::int32_t track, std::int32_t index,
 void document::removehole(std::int32_t track, std::int32_t index) {
   commit("remove hole " + std::to_string(index) + " of track " +
              std::to_string(track),
-         {holechange{track, index, tracks_[track].holes[index], false}});
+         {holechange{track, index, board_.tracks[track].holes[index], false}});
 }
 
 void document::movehole(std::int32_t track, std::int32_t index, celltype cell) {
-  const celltype old = tracks_[track].holes[index];
+  const celltype old = board_.tracks[track].holes[index];
   if (old == cell) return;
   commit("move hole " + std::to_string(index) + " of track " +
              std::to_string(track),
@@ -278,17 +292,17 @@ void document::movehole(std::int32_t track, std::int32_t index, celltype cell) {
 }
 
 bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
-  tracktype copy = tracks_[track];
+  tracktype copy = board_.tracks[track];
   for (celltype& hole : copy.holes) {
     switch (kind) {
       case copykind::mirrorcolumns:
-        hole.column = width_ - 1 - hole.column;
+        hole.column = board_.width - 1 - hole.column;
         break;
       case copykind::mirrorrows:
-        hole.row = height_ - 1 - hole.row;
+        hole.row = board_.height - 1 - hole.row;
         break;
       case copykind::rotate:
-        hole = {height_ - 1 - hole.row, width_ - 1 - hole.column};
+        hole = {board_.height - 1 - hole.row, board_.width - 1 - hole.column};
         break;
       case copykind::shift:
         hole = {hole.row + offset.row, hole.column + offset.column};
@@ -300,15 +314,15 @@ bool document::copytrack(std::int32_t track, copykind kind, celltype offset) {
     }
   }
   commit("copy of track " + std::to_string(track) + " as track " +
-             std::to_string(tracks_.size()),
-         {trackchange{static_cast<std::int32_t>(tracks_.size()), true}},
+             std::to_string(board_.tracks.size()),
+         {trackchange{static_cast<std::int32_t>(board_.tracks.size()), true}},
          std::move(copy));
   return true;
 }
 
 void document::setfinish(celltype cell) {
-  if (finish_ != cell)
-    commit("move the finish", {finishchange{{finish_, cell}}});
+  if (board_.finish != cell)
+    commit("move the finish", {finishchange{{board_.finish, cell}}});
 }
 
 void document::setheader(std::array<std::int32_t, 4> values) {
@@ -318,13 +332,8 @@ void document::setheader(std::array<std::int32_t, 4> values) {
 
 void document::reload(const boardtype& board, std::string what) {
   const document loaded(board);
-  commit(std::move(what), {reloadchange{}}, {}, {held(), loaded.held()});
+  commit(std::move(what), {reloadchange{}}, {}, {board_, loaded.board_});
   marksaved();
-}
-
-document::contents document::held() const {
-  return {header(),    width_,    height_, holecount_, picture_, colormap_,
-          pictureend_, colorend_, pairs_,  tracks_,    finish_};
 }
 
 std::optional<steplabel> document::undo() {
@@ -357,8 +366,9 @@ steplabel document::label(const step& s) const {
   if (s.changes.empty()) return result;
   const change& first = s.changes.front();
   if (const auto* c = std::get_if<cellchange>(&first)) {
-    result.where = celltype{static_cast<std::int32_t>(c->offset / width_),
-                            static_cast<std::int32_t>(c->offset % width_)};
+    result.where =
+        celltype{static_cast<std::int32_t>(c->offset / board_.width),
+                 static_cast<std::int32_t>(c->offset % board_.width)};
   } else if (const auto* h = std::get_if<holechange>(&first)) {
     result.where = h->cell;
   } else if (const auto* m = std::get_if<holemove>(&first)) {
@@ -383,27 +393,29 @@ void document::marksaved() {
 }
 
 std::string document::lengthmismatch() const {
-  const bool same = std::all_of(
-      tracks_.begin(), tracks_.end(), [this](const tracktype& track) {
-        return track.holes.size() == tracks_.front().holes.size();
-      });
+  const bool same = std::all_of(board_.tracks.begin(), board_.tracks.end(),
+                                [this](const tracktype& track) {
+                                  return track.holes.size() ==
+                                         board_.tracks.front().holes.size();
+                                });
   if (same) return {};
   std::string line;
-  for (std::size_t t = 0; t < tracks_.size(); ++t) {
+  for (std::size_t t = 0; t < board_.tracks.size(); ++t) {
     line += (t == 0 ? "track " : ", track ") + std::to_string(t) + " has " +
-            std::to_string(tracks_[t].holes.size()) +
-            (tracks_[t].holes.size() == 1 ? " hole" : " holes");
+            std::to_string(board_.tracks[t].holes.size()) +
+            (board_.tracks[t].holes.size() == 1 ? " hole" : " holes");
   }
   return line;
 }
 
 boardtype document::board() const {
-  return makeboard(tracks_.empty() ? holecount_ : tracks_.front().holes.size());
+  return makeboard(board_.tracks.empty() ? board_.holecount
+                                         : board_.tracks.front().holes.size());
 }
 
 boardtype document::shortenedboard() const {
-  std::size_t shortest = tracks_.empty() ? holecount_ : SIZE_MAX;
-  for (const tracktype& track : tracks_) {
+  std::size_t shortest = board_.tracks.empty() ? board_.holecount : SIZE_MAX;
+  for (const tracktype& track : board_.tracks) {
     shortest = std::min(shortest, track.holes.size());
   }
   return makeboard(shortest);
@@ -413,7 +425,7 @@ std::string document::recovertext() const {
   const std::string mismatch = lengthmismatch();
   if (mismatch.empty()) return boards::writeboardtext(board());
   std::size_t longest = 0;
-  for (const tracktype& track : tracks_) {
+  for (const tracktype& track : board_.tracks) {
     longest = std::max(longest, track.holes.size());
   }
   return "# Recovered while the tracks differed in length: " + mismatch +
@@ -423,24 +435,25 @@ std::string document::recovertext() const {
 
 boardtype document::makeboard(std::size_t holecount) const {
   const auto n = static_cast<std::int32_t>(holecount);
-  boardtype board(height_, width_, n, static_cast<std::int32_t>(tracks_.size()),
-                  static_cast<std::int32_t>(pairs_.size()));
-  std::copy_n(header_, 4, board.header);
-  for (std::int32_t r = 0; r < height_; ++r) {
-    std::copy_n(picture_.begin() + offset({r, 0}), width_,
+  boardtype board(board_.height, board_.width, n,
+                  static_cast<std::int32_t>(board_.tracks.size()),
+                  static_cast<std::int32_t>(board_.pairs.size()));
+  std::copy_n(board_.header.begin(), 4, board.header);
+  for (std::int32_t r = 0; r < board_.height; ++r) {
+    std::copy_n(board_.picture.begin() + offset({r, 0}), board_.width,
                 board.picture[r].get());
-    std::copy_n(colormap_.begin() + offset({r, 0}), width_,
+    std::copy_n(board_.colormap.begin() + offset({r, 0}), board_.width,
                 board.colormap[r].get());
-    board.picture[r][width_] = pictureend_[r];
-    board.colormap[r][width_] = colorend_[r];
+    board.picture[r][board_.width] = board_.pictureend[r];
+    board.colormap[r][board_.width] = board_.colorend[r];
   }
-  for (std::size_t i = 0; i < pairs_.size(); ++i) {
-    board.pairs[i][0] = pairs_[i][0];
-    board.pairs[i][1] = pairs_[i][1];
+  for (std::size_t i = 0; i < board_.pairs.size(); ++i) {
+    board.pairs[i][0] = board_.pairs[i][0];
+    board.pairs[i][1] = board_.pairs[i][1];
   }
-  for (std::size_t t = 0; t < tracks_.size(); ++t) {
-    const auto& holes = tracks_[t].holes;
-    board.trackcolor[t] = tracks_[t].color;
+  for (std::size_t t = 0; t < board_.tracks.size(); ++t) {
+    const auto& holes = board_.tracks[t].holes;
+    board.trackcolor[t] = board_.tracks[t].color;
     for (std::int32_t i = 0; i < n; ++i) {
       const celltype hole = holes.empty()                   ? celltype{}
                             : std::size_t(i) < holes.size() ? holes[i]
@@ -448,7 +461,7 @@ boardtype document::makeboard(std::size_t holecount) const {
       board.tracks[t][i].set(hole.row, hole.column);
     }
   }
-  board.finish.set(finish_.row, finish_.column);
+  board.finish.set(board_.finish.row, board_.finish.column);
   return board;
 }
 
@@ -493,12 +506,12 @@ void document::apply(const step& s, const change& c, bool forward) {
 }
 
 void document::apply(const cellchange& c, bool forward) {
-  picture_[c.offset] = c.character[forward];
-  colormap_[c.offset] = c.color[forward];
+  board_.picture[c.offset] = c.character[forward];
+  board_.colormap[c.offset] = c.color[forward];
 }
 
 void document::apply(const holechange& c, bool forward) {
-  auto& holes = tracks_[c.track].holes;
+  auto& holes = board_.tracks[c.track].holes;
   if (c.insert == forward) {
     holes.insert(holes.begin() + c.index, c.cell);
   } else {
@@ -508,19 +521,20 @@ void document::apply(const holechange& c, bool forward) {
 }
 
 void document::apply(const holemove& c, bool forward) {
-  tracks_[c.track].holes[c.index] = c.cell[forward];
+  board_.tracks[c.track].holes[c.index] = c.cell[forward];
   index(c.track, c.cell[!forward], false);
   index(c.track, c.cell[forward], true);
 }
 
 void document::apply(const trackchange& c, const tracktype& track,
                      bool forward) {
-  const bool last = c.index + 1 >= static_cast<std::int32_t>(tracks_.size()) +
-                                       (c.insert == forward);
+  const bool last =
+      c.index + 1 >=
+      static_cast<std::int32_t>(board_.tracks.size()) + (c.insert == forward);
   if (c.insert == forward) {
-    tracks_.insert(tracks_.begin() + c.index, track);
+    board_.tracks.insert(board_.tracks.begin() + c.index, track);
   } else {
-    tracks_.erase(tracks_.begin() + c.index);
+    board_.tracks.erase(board_.tracks.begin() + c.index);
   }
   // Tracks after the one that came or went are renumbered; at the end only
   // its own holes move in or out of the index.
@@ -531,42 +545,32 @@ void document::apply(const trackchange& c, const tracktype& track,
 }
 
 void document::apply(const trackcolorchange& c, bool forward) {
-  tracks_[c.track].color = c.color[forward];
+  board_.tracks[c.track].color = c.color[forward];
 }
 
 void document::apply(const pairchange& c, bool forward) {
   if (c.insert == forward) {
-    pairs_.push_back(c.pair);
+    board_.pairs.push_back(c.pair);
   } else {
-    pairs_.pop_back();
+    board_.pairs.pop_back();
   }
 }
 
 void document::apply(const pairset& c, bool forward) {
-  pairs_[c.index] = c.pair[forward];
+  board_.pairs[c.index] = c.pair[forward];
 }
 
 void document::apply(const finishchange& c, bool forward) {
-  finish_ = c.cell[forward];
+  board_.finish = c.cell[forward];
 }
 
 void document::apply(const headerchange& c, bool forward) {
-  std::copy(c.values[forward].begin(), c.values[forward].end(), header_);
+  board_.header = c.values[forward];
 }
 
 void document::apply(const contents& board) {
-  std::copy(board.header.begin(), board.header.end(), header_);
-  width_ = board.width;
-  height_ = board.height;
-  holecount_ = board.holecount;
-  picture_ = board.picture;
-  colormap_ = board.colormap;
-  pictureend_ = board.pictureend;
-  colorend_ = board.colorend;
-  pairs_ = board.pairs;
-  tracks_ = board.tracks;
-  finish_ = board.finish;
-  occupants_.assign(picture_.size(), {});
+  board_ = board;
+  occupants_.assign(board_.picture.size(), {});
   reindex();
 }
 
@@ -582,8 +586,8 @@ void document::index(std::int32_t track, celltype cell, bool add) {
 
 void document::reindex() {
   for (auto& owners : occupants_) owners.clear();
-  for (std::size_t t = 0; t < tracks_.size(); ++t) {
-    for (const celltype hole : tracks_[t].holes) {
+  for (std::size_t t = 0; t < board_.tracks.size(); ++t) {
+    for (const celltype hole : board_.tracks[t].holes) {
       index(static_cast<std::int32_t>(t), hole, true);
     }
   }

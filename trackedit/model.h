@@ -58,14 +58,16 @@ class document {
   // The board as loaded; every byte the file holds is kept.
   explicit document(const boardtype& board);
 
-  std::int32_t width() const { return width_; }
-  std::int32_t height() const { return height_; }
+  std::int32_t width() const { return board_.width; }
+  std::int32_t height() const { return board_.height; }
   bool inside(celltype cell) const;
-  char character(celltype cell) const { return picture_[offset(cell)]; }
-  unsigned char color(celltype cell) const { return colormap_[offset(cell)]; }
-  const std::vector<pairtype>& pairs() const { return pairs_; }
-  const std::vector<tracktype>& tracks() const { return tracks_; }
-  celltype finish() const { return finish_; }
+  char character(celltype cell) const { return board_.picture[offset(cell)]; }
+  unsigned char color(celltype cell) const {
+    return board_.colormap[offset(cell)];
+  }
+  const std::vector<pairtype>& pairs() const { return board_.pairs; }
+  const std::vector<tracktype>& tracks() const { return board_.tracks; }
+  celltype finish() const { return board_.finish; }
   // The tracks that have a hole on the cell, once per hole, in no order.
   std::span<const std::int32_t> tracksat(celltype cell) const {
     return occupants_[offset(cell)];
@@ -111,9 +113,7 @@ class document {
   bool copytrack(std::int32_t track, copykind kind, celltype offset = {});
   void setfinish(celltype cell);
   // The four header values, carried through the file uninterpreted.
-  std::array<std::int32_t, 4> header() const {
-    return {header_[0], header_[1], header_[2], header_[3]};
-  }
+  std::array<std::int32_t, 4> header() const { return board_.header; }
   void setheader(std::array<std::int32_t, 4> values);
   // Becomes the board (as loaded again from its file) in one step, which
   // undo takes back; counts as saved.
@@ -191,12 +191,15 @@ class document {
   using change = std::variant<cellchange, holechange, holemove, trackchange,
                               trackcolorchange, pairchange, pairset,
                               finishchange, headerchange, reloadchange>;
-  // Everything a board holds, for a reload.
+  // Everything a board holds: the document's own, and a reload's boards.
   struct contents {
-    std::array<std::int32_t, 4> header;
-    std::int32_t width, height, holecount;
+    std::array<std::int32_t, 4> header{};  // carried through uninterpreted
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t holecount = 0;  // what the file said, kept while no tracks
     std::vector<char> picture;
     std::vector<unsigned char> colormap;
+    // Each row's terminator slot, carried through the file unchanged.
     std::vector<char> pictureend;
     std::vector<unsigned char> colorend;
     std::vector<pairtype> pairs;
@@ -214,11 +217,10 @@ class document {
   };
 
   std::size_t offset(celltype cell) const {
-    return static_cast<std::size_t>(cell.row) * width_ + cell.column;
+    return static_cast<std::size_t>(cell.row) * board_.width + cell.column;
   }
   void commit(std::string what, std::vector<change> changes,
               tracktype track = {}, std::vector<contents> boards = {});
-  contents held() const;
   steplabel label(const step& s) const;
   void apply(const step& s, const change& c, bool forward);
   void apply(const cellchange& c, bool forward);
@@ -235,18 +237,7 @@ class document {
   void reindex();
   boardtype makeboard(std::size_t holecount) const;
 
-  std::int32_t header_[4] = {};
-  std::int32_t width_ = 0;
-  std::int32_t height_ = 0;
-  std::int32_t holecount_ = 0;  // what the file said, kept while no tracks
-  std::vector<char> picture_;
-  std::vector<unsigned char> colormap_;
-  // Each row's terminator slot, carried through the file unchanged.
-  std::vector<char> pictureend_;
-  std::vector<unsigned char> colorend_;
-  std::vector<pairtype> pairs_;
-  std::vector<tracktype> tracks_;
-  celltype finish_;
+  contents board_;
   std::vector<std::vector<std::int32_t>> occupants_;  // per cell
 
   std::vector<step> done_;
