@@ -441,7 +441,7 @@ TEST(commands, BlindKeysChangeNothing) {
   const std::string path = dir / "b.board";
   script ask;
   editor e(drawn({"..", ".."}), path, ask);
-  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('	'),
+  for (const int key : {int('W'), ctrl('s'), ctrl('v'), ctrl('e'), int('\t'),
                         int(trackedit::keys::deletekey)}) {
     e.blindkey(key);
     EXPECT_NE(e.message().find("is ignored"), std::string::npos);
